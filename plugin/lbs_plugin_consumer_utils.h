@@ -1,0 +1,23 @@
+/*
+ * Settings and file helpers shared by both links. Each returns 1 on success
+ * and 0 on failure, and logs a failure itself so callers need not.
+ */
+#ifndef LBS_PLUGIN_CONSUMER_UTILS_H
+#define LBS_PLUGIN_CONSUMER_UTILS_H
+
+#include <vconf.h>
+
+int setting_get_int(const char *path, int *val);
+int setting_get_double(const char *path, double *val);
+int setting_notify_key_changed(const char *path, vconf_callback_fn key_changed_cb, void *data);
+int setting_ignore_key_changed(const char *path, vconf_callback_fn key_changed_cb);
+
+/* 1 when the internal storage has room for a file from the phone: at least
+ * 101 MiB free on a storage larger than 1 GiB, otherwise at least 6 MiB. */
+int lbs_util_is_memory_space_available(void);
+
+/* 1 when something other than a directory exists at path (symbolic links
+ * are not followed, so a dangling one counts). */
+int lbs_util_is_file_exist(const char *path);
+
+#endif /* LBS_PLUGIN_CONSUMER_UTILS_H */

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests, the sanitizer build,
+# the fuzzers and the armhf cross build need. Safe to run again.
+set -u
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libglib2.0-dev libjson-glib-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
+  crossbuild-essential-armhf qemu-user mmdebstrap
+)
+
+if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+# One index failing to download (a mirror mid-sync, say) must not stop us:
+# the install below decides whether what we need is still available.
+"${sudo[@]}" apt-get update || echo "install-deps: apt-get update reported errors; trying the install anyway" >&2
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

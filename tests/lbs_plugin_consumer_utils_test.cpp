@@ -1,0 +1,134 @@
+// Settings wrappers, the free-space rule and the file check.
+#include "lbs_plugin_consumer_utils.h"
+
+#include "log_capture.h"
+
+#include <gtest/gtest.h>
+#include <storage_control.h>
+#include <vconf_control.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr uint64_t KiB = 1024, MiB = 1024 * KiB, GiB = 1024 * MiB;
+
+class Utils : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        vconf_ctl_reset();
+        storage_ctl_reset();
+        dlog_ctl_clear();
+    }
+    void TearDown() override { storage_ctl_reset(); }
+};
+
+void key_cb(keynode_t *, void *) {}
+
+TEST_F(Utils, SettingReadsReportSuccessAndNameTheKeyOnFailure)
+{
+    int i = -1;
+    double d = -1;
+    EXPECT_EQ(setting_get_int("db/missing", &i), 0);
+    EXPECT_TRUE(logged(DLOG_ERROR, "vconf_get_int failed, [db/missing]"));
+    EXPECT_EQ(setting_get_double("db/missing_dbl", &d), 0);
+    EXPECT_EQ(dlog_ctl_count_matching("LBS_CONSUMER_PLUGIN", "db/missing_dbl"), 1u);
+
+    vconf_ctl_set_int("db/i", -12);
+    vconf_ctl_set_dbl("db/d", 2.5);
+    EXPECT_EQ(setting_get_int("db/i", &i), 1);
+    EXPECT_EQ(i, -12);
+    EXPECT_EQ(setting_get_double("db/d", &d), 1);
+    EXPECT_EQ(d, 2.5);
+}
+
+TEST_F(Utils, WatchRegistrationAndRemovalReportFailureOnce)
+{
+    EXPECT_EQ(setting_notify_key_changed("db/k", key_cb, nullptr), 1);
+    EXPECT_EQ(vconf_ctl_watcher_count("db/k"), 1u);
+    EXPECT_EQ(setting_ignore_key_changed("db/k", key_cb), 1);
+    EXPECT_EQ(vconf_ctl_watcher_count("db/k"), 0u);
+    EXPECT_EQ(dlog_ctl_count(), 0u);
+
+    EXPECT_EQ(setting_ignore_key_changed("db/k", key_cb), 0) << "nothing left to remove";
+    EXPECT_TRUE(logged(DLOG_ERROR, "Fail to vconf_ignore_key_changed [db/k]"));
+    vconf_ctl_fail_notify(1);
+    EXPECT_EQ(setting_notify_key_changed("db/k", key_cb, nullptr), 0);
+    EXPECT_TRUE(logged(DLOG_ERROR, "Fail to vconf_notify_key_changed [db/k]"));
+}
+
+TEST_F(Utils, FreeSpaceThresholdDependsOnStorageSize)
+{
+    struct Row {
+        uint64_t total, free_bytes;
+        int enough;
+    } rows[] = {
+        {1 * GiB, 6 * MiB, 1},          // exactly 1 GiB: small storage rule
+        {1 * GiB, 6 * MiB - 1, 0},
+        {1 * GiB + 1, 6 * MiB, 0},      // one byte more: large storage rule
+        {1 * GiB + 1, 101 * MiB, 1},
+        {1 * GiB + 1, 101 * MiB - 1, 0},
+        {512 * MiB, 0, 0},
+        {4 * GiB, 101 * MiB, 1},        // a 32-bit product would wrap to 0 here
+        {4 * GiB, 100 * MiB, 0},
+        {4 * GiB + 512 * MiB, 6 * MiB, 0}, // would wrap to 512 MiB, the small rule
+        {64 * GiB, 32 * GiB, 1},
+    };
+    for (const Row &r : rows) {
+        ASSERT_EQ(storage_ctl_set_bytes(r.total, r.free_bytes), 1);
+        EXPECT_EQ(lbs_util_is_memory_space_available(), r.enough) << r.total << " total, " << r.free_bytes << " free";
+    }
+}
+
+TEST_F(Utils, FreeSpaceIsUnknownWhenTheQueryFails)
+{
+    storage_ctl_fail(-5);
+    EXPECT_EQ(lbs_util_is_memory_space_available(), 0);
+    EXPECT_TRUE(logged(DLOG_ERROR, "storage_get_internal_memory_size failed. ret : -5"));
+}
+
+class FileExist : public Utils {
+protected:
+    void SetUp() override
+    {
+        Utils::SetUp();
+        dir_ = std::filesystem::temp_directory_path() / ("lbs_file_exist_" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string path(const char *name) const { return (dir_ / name).string(); }
+    std::filesystem::path dir_;
+};
+
+TEST_F(FileExist, AnythingButADirectoryCounts)
+{
+    std::ofstream(path("regular")) << "x";
+    std::filesystem::create_symlink(path("nowhere"), path("dangling"));
+    std::filesystem::create_symlink(path("regular"), path("link"));
+
+    EXPECT_EQ(lbs_util_is_file_exist(path("regular").c_str()), 1);
+    EXPECT_EQ(lbs_util_is_file_exist(path("dangling").c_str()), 1);
+    EXPECT_EQ(lbs_util_is_file_exist(path("link").c_str()), 1);
+    EXPECT_EQ(lbs_util_is_file_exist("/dev/null"), 1);
+    EXPECT_EQ(dlog_ctl_count(), 0u);
+
+    EXPECT_EQ(lbs_util_is_file_exist(path("missing").c_str()), 0);
+    EXPECT_EQ(dlog_ctl_count(), 0u) << "a missing file is not worth a log line";
+
+    EXPECT_EQ(lbs_util_is_file_exist(dir_.c_str()), 0);
+    EXPECT_TRUE(logged(DLOG_ERROR, "[" + dir_.string() + "] directory"));
+}
+
+TEST_F(FileExist, NullAndEmptyPathsAreRefused)
+{
+    EXPECT_EQ(lbs_util_is_file_exist(nullptr), 0);
+    EXPECT_EQ(lbs_util_is_file_exist(""), 0);
+    EXPECT_EQ(dlog_ctl_count_matching("LBS_CONSUMER_PLUGIN", "path NULL."), 2u);
+}
+
+} // namespace
