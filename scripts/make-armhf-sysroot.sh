@@ -84,7 +84,18 @@ start=$(date +%s)
 partial=$dir.partial
 rm -rf "$partial"
 mkdir -p "$(dirname "$dir")"
-mmdebstrap --quiet --arch=armhf --variant=extract --include="$packages" "$suite" "$partial" "$mirror"
+# A second try rides out a mirror that was briefly unreachable or mid-sync.
+for attempt in 1 2; do
+  if mmdebstrap --quiet --arch=armhf --variant=extract --include="$packages" "$suite" "$partial" "$mirror"; then
+    break
+  fi
+  rm -rf "$partial"
+  if [ "$attempt" -eq 2 ]; then
+    echo "make-armhf-sysroot: mmdebstrap failed" >&2
+    exit 1
+  fi
+  echo "make-armhf-sysroot: mmdebstrap failed; trying once more" >&2
+done
 # Some development links point at absolute paths (libm.so -> /lib/...), which
 # would resolve on the host, not in the sysroot: make them relative.
 find "$partial/usr" "$partial/lib" -type l -lname '/*' -print0 |
