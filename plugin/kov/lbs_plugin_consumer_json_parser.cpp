@@ -1,0 +1,733 @@
+#include "lbs_plugin_consumer_json_parser.h"
+
+#include "../lbs_plugin_consumer_log.h"
+
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+struct GErrorFree {
+    void operator()(GError *error) const { g_error_free(error); }
+};
+using ParserPtr = std::unique_ptr<JsonParser, GObjectUnref>;
+using ErrorPtr = std::unique_ptr<GError, GErrorFree>;
+
+int node_type(JsonNode *node)
+{
+    return static_cast<int>(JSON_NODE_TYPE(node));
+}
+
+// ---- Nesting guard ------------------------------------------------------
+
+// True when some prefix of text opens more than LBS_JSON_MAX_NESTING brackets
+// that are still open, as a lexer sees it that knows double-quoted strings
+// with backslash escapes and, with json_glib_extensions, the two things
+// json-glib's scanner accepts besides: single-quoted strings (no escapes) and
+// C comments. json-glib stops at the first token it rejects, so counting
+// every closing bracket can only make this guard stricter, never blinder.
+bool nesting_exceeds(std::string_view text, bool json_glib_extensions)
+{
+    enum class State { Plain, Double, DoubleEscape, Single, Comment };
+    State state = State::Plain;
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        switch (state) {
+        case State::Plain:
+            if (c == '"') {
+                state = State::Double;
+            } else if (json_glib_extensions && c == '\'') {
+                state = State::Single;
+            } else if (json_glib_extensions && c == '/' && next == '*') {
+                state = State::Comment;
+                ++i;
+            } else if (c == '[' || c == '{') {
+                if (++depth > LBS_JSON_MAX_NESTING)
+                    return true;
+            } else if ((c == ']' || c == '}') && depth > 0) {
+                --depth;
+            }
+            break;
+        case State::Double:
+            if (c == '\\')
+                state = State::DoubleEscape;
+            else if (c == '"')
+                state = State::Plain;
+            break;
+        case State::DoubleEscape:
+            state = State::Double;
+            break;
+        case State::Single:
+            if (c == '\'')
+                state = State::Plain;
+            break;
+        case State::Comment:
+            if (c == '*' && next == '/') {
+                state = State::Plain;
+                ++i;
+            }
+            break;
+        }
+    }
+    return false;
+}
+
+// ---- Member tables ------------------------------------------------------
+
+// One key of a record: where its value goes and how it is read.
+template <class Record>
+struct Field {
+    std::string_view key;
+    std::int64_t Record::*integer;
+    double Record::*real;
+};
+
+template <class Record>
+constexpr Field<Record> int_key(std::string_view key, std::int64_t Record::*m)
+{
+    return {key, m, nullptr};
+}
+template <class Record>
+constexpr Field<Record> real_key(std::string_view key, double Record::*m)
+{
+    return {key, nullptr, m};
+}
+
+// Stores a value member by the table; false when the name is not in it.
+template <class Record, std::size_t N>
+bool store_field(const std::array<Field<Record>, N> &fields, Record &record, const gchar *name, JsonNode *node)
+{
+    const std::string_view key = name;
+    for (const Field<Record> &f : fields) {
+        if (f.key != key)
+            continue;
+        if (f.integer != nullptr)
+            record.*f.integer = json_node_get_int(node);
+        else
+            record.*f.real = __json_node_get_double(node);
+        return true;
+    }
+    return false;
+}
+
+using Pos = loc_tracking_rsp_message;
+constexpr std::array<Field<Pos>, 11> kTrackingFields = {{
+    int_key("result", &Pos::result),
+    int_key("reason", &Pos::reason),
+    int_key("method", &Pos::method),
+    int_key("timestamp", &Pos::timestamp),
+    real_key("latitude", &Pos::latitude),
+    real_key("longitude", &Pos::longitude),
+    real_key("altitude", &Pos::altitude),
+    real_key("speed", &Pos::speed),
+    real_key("bearing", &Pos::bearing),
+    real_key("h_accuracy", &Pos::h_accuracy),
+    real_key("v_accuracy", &Pos::v_accuracy),
+}};
+
+// A batch entry takes everything of a position but its result and reason.
+constexpr std::array<Field<Pos>, 9> kBatchEntryFields = {{
+    int_key("timestamp", &Pos::timestamp),
+    int_key("method", &Pos::method),
+    real_key("latitude", &Pos::latitude),
+    real_key("longitude", &Pos::longitude),
+    real_key("altitude", &Pos::altitude),
+    real_key("speed", &Pos::speed),
+    real_key("h_accuracy", &Pos::h_accuracy),
+    real_key("v_accuracy", &Pos::v_accuracy),
+    real_key("bearing", &Pos::bearing),
+}};
+
+using Batch = location_batch_rsp_message;
+constexpr std::array<Field<Batch>, 3> kBatchFields = {{
+    int_key("result", &Batch::result),
+    int_key("reason", &Batch::reason),
+    int_key("method", &Batch::method),
+}};
+
+using GpsPlus = gps_plus_rsp_message;
+constexpr std::array<Field<GpsPlus>, 3> kGpsPlusFields = {{
+    int_key("result", &GpsPlus::result),
+    int_key("reason", &GpsPlus::reason),
+    int_key("method", &GpsPlus::method),
+}};
+
+using HereMap = here_map_rsp_message;
+constexpr std::array<Field<HereMap>, 2> kHereMapFields = {{
+    int_key("result", &HereMap::result),
+    int_key("reason", &HereMap::reason),
+}};
+
+using SettingCheck = location_setting_check_rsp_message;
+constexpr std::array<Field<SettingCheck>, 2> kSettingCheckFields = {{
+    int_key("gpsSettings", &SettingCheck::gps_settings),
+    int_key("wpsSettings", &SettingCheck::wps_settings),
+}};
+
+using SettingChange = location_setting_change_rsp_message;
+constexpr std::array<Field<SettingChange>, 1> kSettingChangeFields = {{
+    int_key("result", &SettingChange::result),
+}};
+
+using RefTime = ref_time_rsp_message;
+constexpr std::array<Field<RefTime>, 5> kRefTimeFields = {{
+    int_key("result", &RefTime::result),
+    int_key("reason", &RefTime::reason),
+    int_key("method", &RefTime::method),
+    int_key("ntptime", &RefTime::ntptime),
+    int_key("uncertainty", &RefTime::uncertainty),
+}};
+
+using Pdc = pdc_info_rsp_message;
+constexpr std::array<Field<Pdc>, 2> kPdcFields = {{
+    int_key("result", &Pdc::result),
+    int_key("reason", &Pdc::reason),
+}};
+
+using ExerciseReply = exercise_info_rsp_data;
+constexpr std::array<Field<ExerciseReply>, 2> kExerciseReplyFields = {{
+    int_key("result", &ExerciseReply::result),
+    int_key("reason", &ExerciseReply::reason),
+}};
+
+using Ex = exercise_info;
+constexpr std::array<Field<Ex>, 28> kExerciseFields = {{
+    int_key("timestamp", &Ex::timestamp),
+    real_key("latitude", &Ex::latitude),
+    real_key("longitude", &Ex::longitude),
+    real_key("totalDistance", &Ex::total_distance),
+    real_key("inclineDistance", &Ex::incline_distance),
+    real_key("declineDistance", &Ex::decline_distance),
+    real_key("flatDistance", &Ex::flat_distance),
+    int_key("inclineTime", &Ex::incline_time),
+    int_key("declineTime", &Ex::decline_time),
+    int_key("flatTime", &Ex::flat_time),
+    real_key("altitude", &Ex::altitude),
+    real_key("maxAltitude", &Ex::max_altitude),
+    real_key("minAltitude", &Ex::min_altitude),
+    real_key("speed", &Ex::speed),
+    real_key("maxSpeed", &Ex::max_speed),
+    real_key("averageSpeed", &Ex::average_speed),
+    real_key("pace", &Ex::pace),
+    real_key("maxPace", &Ex::max_pace),
+    real_key("averagePace", &Ex::average_pace),
+    real_key("consumedCalorie", &Ex::consumed_calorie),
+    int_key("stepCount", &Ex::step_count),
+    real_key("basePressure", &Ex::base_pressure),
+    int_key("gpsStatus", &Ex::gps_status),
+    real_key("accuracy", &Ex::accuracy),
+    real_key("durationTime", &Ex::duration_time),
+    real_key("movingTime", &Ex::moving_time),
+    int_key("autoPauseStatus", &Ex::auto_pause_status),
+    real_key("stepCadence", &Ex::step_cadence),
+}};
+
+// ---- What every member callback does first --------------------------------
+
+enum class Prologue {
+    Standard, // "data to parsing is NULL", "JsonObject is NULL", ...
+    Short,    // "data NULL", "JsonObject NULL", ... (reference time, PDC)
+};
+
+// False when the member is not for the callback: an argument is missing
+// (logged) or it is "msgId", which every reply carries and no record keeps.
+bool accept_member(Prologue texts, gpointer data, JsonObject *object, const gchar *name, JsonNode *node)
+{
+    const bool standard = texts == Prologue::Standard;
+    if (data == nullptr) {
+        if (standard)
+            LBS_LOGE("data to parsing is NULL");
+        else
+            LBS_LOGE("data NULL");
+        return false;
+    }
+    if (object == nullptr) {
+        if (standard)
+            LBS_LOGE("JsonObject is NULL");
+        else
+            LBS_LOGE("JsonObject NULL");
+        return false;
+    }
+    if (name == nullptr) {
+        if (standard)
+            LBS_LOGE("memberName is NULL");
+        else
+            LBS_LOGE("memberName NULL");
+        return false;
+    }
+    if (node == nullptr) {
+        if (standard)
+            LBS_LOGE("memberNode is NULL");
+        else
+            LBS_LOGE("memberNode NULL");
+        return false;
+    }
+    return std::strcmp(name, "msgId") != 0;
+}
+
+// The lines of the position, assistance and setting replies for a member that
+// is no value: containers by name, null by node type.
+void log_non_value(const gchar *name, JsonNode *node)
+{
+    if (JSON_NODE_HOLDS_OBJECT(node) || JSON_NODE_HOLDS_ARRAY(node))
+        LBS_LOGE("not handled array value key : [%s]!!!", name);
+    else
+        LBS_LOGE("not handled node type : [%d]!!!", node_type(node));
+}
+
+// The same for the reference-time and PDC replies.
+void log_non_value_short(const gchar *name, JsonNode *node)
+{
+    if (JSON_NODE_HOLDS_ARRAY(node))
+        LBS_LOGE("not handled array value key : [%s]", name);
+    else if (JSON_NODE_HOLDS_OBJECT(node))
+        LBS_LOGE("not handled OBJECT : [%s]", name);
+    else
+        LBS_LOGE("not handled node type : [%d]", node_type(node));
+}
+
+// A reply whose members are all plain values of one record.
+template <class Record, std::size_t N>
+void parse_flat_member(const std::array<Field<Record>, N> &fields, gpointer data, JsonObject *object,
+                       const gchar *name, JsonNode *node)
+{
+    if (!accept_member(Prologue::Standard, data, object, name, node))
+        return;
+    if (!JSON_NODE_HOLDS_VALUE(node)) {
+        log_non_value(name, node);
+        return;
+    }
+    if (!store_field(fields, *static_cast<Record *>(data), name, node))
+        LBS_LOGE("not handled key [%s]", name);
+}
+
+// The slot of "SF1".."SF20" (0..19), or -1 for any other name.
+int pdc_slot(std::string_view name)
+{
+    std::string_view digits = name.substr(2);
+    if (digits.empty() || digits.front() == '0')
+        return -1;
+    int n = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || n < 1 || n > LBS_CONSUMER_MAX_PDC_VALUES)
+        return -1;
+    return n - 1;
+}
+
+void parse_location_array(location_batch_rsp_message &rsp, const gchar *name, JsonNode *node)
+{
+    LBS_LOGI("Location batch. array key : [%s]", name);
+    if (std::strcmp(name, "locationInfo") != 0) {
+        LBS_LOGE("Exceptional JSON node [%s]", name);
+        return;
+    }
+    JsonArray *array = json_node_get_array(node);
+    if (array == nullptr) {
+        LBS_LOGE("JSON array is NULL: [%s]", name);
+        return;
+    }
+    const guint length = json_array_get_length(array);
+    rsp.num_of_location = length;
+    LBS_LOGI("num of location batch: [%u]", rsp.num_of_location);
+    if (length == 0) {
+        LBS_LOGW("Array size is [%d]", 0);
+        return;
+    }
+    // The host's batch event holds no more than this; the rest is dropped.
+    if (length > LBS_CONSUMER_MAX_BATCH_POSITIONS) {
+        LBS_LOGI("Forcely set as [%d] num_of_location : [%u]", LBS_CONSUMER_MAX_BATCH_POSITIONS, length);
+        rsp.num_of_location = LBS_CONSUMER_MAX_BATCH_POSITIONS;
+    }
+    for (guint i = 0; i < rsp.num_of_location; ++i) {
+        JsonNode *element = json_array_get_element(array, i);
+        if (JSON_NODE_HOLDS_OBJECT(element))
+            json_object_foreach_member(json_node_get_object(element), _location_batch_data_parser, &rsp.locations[i]);
+    }
+}
+
+void parse_exercise_array(exercise_info_rsp_data &rsp, JsonNode *node, JsonObjectForeach element_parser)
+{
+    JsonArray *array = json_node_get_array(node);
+    if (array == nullptr)
+        return;
+    const guint length = json_array_get_length(array);
+    rsp.num_of_exercise_info = length;
+    exercise_info_rsp_data_release_entries(&rsp); // a second "exerciseInfo" replaces the first
+    if (length == 0) {
+        LBS_LOGI("Invalid array size [%d]", 0);
+        return;
+    }
+    auto *entries = static_cast<exercise_info *>(g_try_malloc0_n(length, sizeof(exercise_info)));
+    if (entries == nullptr) {
+        LBS_LOGE("Failed to allocate memory.");
+        return;
+    }
+    rsp.p_exercise_info = entries;
+    for (guint i = 0; i < length; ++i) {
+        entries[i].auto_pause_status = -1; // "no auto-pause status" unless the element has one
+        JsonNode *element = json_array_get_element(array, i);
+        if (JSON_NODE_HOLDS_OBJECT(element))
+            json_object_foreach_member(json_node_get_object(element), element_parser, &entries[i]);
+    }
+}
+
+void log_init_failed()
+{
+    LBS_LOGE("__json_parser_init failed");
+}
+
+// clang-format off
+constexpr std::array<lbs::protocol::MsgIdRow, 11> kMsgIds = {{
+    {"lbs-tracking-location-req", MSG_ID_TRACKING_LOCATION_REQ, false},
+    {"lbs-tracking-location-rsp", MSG_ID_TRACKING_LOCATION_RSP, true},
+    {"lbs-gps-plus-req", MSG_ID_GPS_PLUS_REQ, false},
+    {"lbs-gps-plus-rsp", MSG_ID_GPS_PLUS_RSP, false},
+    {"lbs-location-setting-check-req", MSG_ID_LOCATION_SETTING_CHECK_REQ, false},
+    {"lbs-location-setting-check-rsp", MSG_ID_LOCATION_SETTING_CHECK_RSP, false},
+    {"lbs-switch-location-setting-rsp", MSG_ID_SWITCH_LOCATION_SETTING_RSP, false},
+    {"lbs-exercise-info-rsp", MSG_ID_EXERCISE_INFO_RSP, false},
+    {"lbs-here-map-rsp", MSG_ID_HERE_MAP_RSP, false},
+    {"lbs-ntp-time-rsp", MSG_ID_NTP_TIME_RSP, false},
+    {"lbs-pdc-info-rsp", MSG_ID_PDC_INFO_RSP, false},
+}};
+// clang-format on
+
+} // namespace
+
+// ---- Shared with the second link ----------------------------------------------
+
+namespace lbs::protocol {
+
+bool json_nesting_too_deep(std::string_view text)
+{
+    return nesting_exceeds(text, false) || nesting_exceeds(text, true);
+}
+
+int classify_message(const Dialect &dialect, const char *text, size_t length, int *msg_id)
+{
+    if (msg_id == nullptr) {
+        LBS_LOGE("msg_id is NULL");
+        return -2;
+    }
+    JsonParser *raw = nullptr;
+    JsonNode *root_node = nullptr;
+    JsonObject *root = nullptr;
+    if (!dialect.init(&raw, &root_node, &root, text, length)) {
+        dialect.log_init_failed();
+        return -2;
+    }
+    ParserPtr parser(raw);
+
+    JsonNode *id_node = json_object_get_member(root, "msgId");
+    if (id_node == nullptr || !JSON_NODE_HOLDS_VALUE(id_node))
+        return 0; // no usable "msgId": the caller's code stays as it was
+    const gchar *id = json_node_get_string(id_node); // NULL for a number or a boolean
+
+    for (const MsgIdRow &row : dialect.msg_ids) {
+        if (id == nullptr || row.text != id)
+            continue;
+        if (row.split_batch && json_object_has_member(root, "locationInfo")) {
+            LBS_LOGI("Location batch message.");
+            *msg_id = MSG_ID_LOCATION_BATCH_RSP;
+        } else {
+            *msg_id = row.code;
+        }
+        return 0;
+    }
+    LBS_LOGE("[%s] is not handled", id != nullptr ? id : "(null)");
+    *msg_id = 0;
+    return -2;
+}
+
+int parse_message(const Dialect &dialect, const char *message_string, size_t message_length,
+                  JsonObjectForeach parser_func, void *pData)
+{
+    if (message_string == nullptr) {
+        LBS_LOGE("message_string is NULL");
+        return -2;
+    }
+    if (message_length == 0) {
+        LBS_LOGE("message_length is zero");
+        return -2;
+    }
+    if (parser_func == nullptr) {
+        LBS_LOGE("parser_func is NULL");
+        return -2;
+    }
+    if (pData == nullptr) {
+        LBS_LOGE("pData is NULL");
+        return -2;
+    }
+    JsonParser *raw = nullptr;
+    JsonNode *root_node = nullptr;
+    JsonObject *root = nullptr;
+    if (!dialect.init(&raw, &root_node, &root, message_string, message_length)) {
+        dialect.log_init_failed();
+        return -2;
+    }
+    ParserPtr parser(raw);
+    json_object_foreach_member(root, parser_func, pData);
+    return 0;
+}
+
+void parse_exercise_reply_member(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData,
+                                 JsonObjectForeach element_parser)
+{
+    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+        return;
+    auto &rsp = *static_cast<exercise_info_rsp_data *>(pData);
+    switch (JSON_NODE_TYPE(member_node)) {
+    case JSON_NODE_VALUE:
+        if (!store_field(kExerciseReplyFields, rsp, member_name, member_node))
+            LBS_LOGE("not handled key [%s]", member_name);
+        return;
+    case JSON_NODE_OBJECT:
+        LBS_LOGE("not handled array value key : [%s]!!!", member_name);
+        return;
+    case JSON_NODE_NULL:
+        LBS_LOGE("not handled node type : [%d]!!!", node_type(member_node));
+        return;
+    case JSON_NODE_ARRAY:
+        if (std::strcmp(member_name, "exerciseInfo") == 0)
+            parse_exercise_array(rsp, member_node, element_parser);
+        return;
+    }
+}
+
+} // namespace lbs::protocol
+
+// ---- Parse frame ---------------------------------------------------------------
+
+namespace {
+const lbs::protocol::Dialect kFirstLink = {__json_parser_init, log_init_failed, kMsgIds};
+}
+
+gboolean __json_parser_init(JsonParser **parser, JsonNode **rootNode, JsonObject **rootObj, const char *pBuffer,
+                            size_t length)
+{
+    if (pBuffer == nullptr || length == 0 || length > static_cast<size_t>(G_MAXSSIZE)) {
+        // Only bytes within length may be read, and here that is none.
+        LBS_LOGE("input parameter error!!! pBuffer : [%s], length : [%zu]", pBuffer == nullptr ? "(null)" : "",
+                 length);
+        return FALSE;
+    }
+    if (parser == nullptr) {
+        LBS_LOGE("parser == NULL!!!");
+        return FALSE;
+    }
+    if (rootNode == nullptr) {
+        LBS_LOGE("rootNode == NULL!!!");
+        return FALSE;
+    }
+    if (rootObj == nullptr) {
+        LBS_LOGE("rootObj == NULL!!!");
+        return FALSE;
+    }
+    *parser = nullptr;
+
+    // json-glib recurses once per nesting level; a deep text would exhaust
+    // the main loop's stack long before it is found to be malformed.
+    if (lbs::protocol::json_nesting_too_deep({pBuffer, length})) {
+        LBS_LOGE("nested deeper than [%d] levels, refused before parsing", LBS_JSON_MAX_NESTING);
+        return FALSE;
+    }
+
+    ParserPtr loaded(json_parser_new());
+    GError *raw_error = nullptr;
+    if (!json_parser_load_from_data(loaded.get(), pBuffer, static_cast<gssize>(length), &raw_error)) {
+        ErrorPtr error(raw_error);
+        LBS_LOGE("error != NULL!!!");
+        if (error != nullptr && error->message != nullptr)
+            LBS_LOGE("error->message : [%s]", error->message);
+        return FALSE;
+    }
+    JsonNode *root = json_parser_get_root(loaded.get());
+    if (root == nullptr) {
+        LBS_LOGE("*rootNode == NULL!!!");
+        return FALSE;
+    }
+    if (!JSON_NODE_HOLDS_OBJECT(root) || json_node_get_object(root) == nullptr) {
+        LBS_LOGE("rootObj == NULL!!!");
+        return FALSE;
+    }
+    *rootNode = root;
+    *rootObj = json_node_get_object(root);
+    *parser = loaded.release();
+    return TRUE;
+}
+
+double __json_node_get_double(JsonNode *node)
+{
+    g_return_val_if_fail(node != NULL, 0.0);
+    const GType type = json_node_get_value_type(node);
+    if (type == G_TYPE_DOUBLE)
+        return json_node_get_double(node);
+    if (type == G_TYPE_INT64)
+        return static_cast<double>(json_node_get_int(node));
+    return 0.0;
+}
+
+int get_msg_id_from_json_string(const char *text, size_t length, int *msg_id)
+{
+    return lbs::protocol::classify_message(kFirstLink, text, length, msg_id);
+}
+
+int parse_json_message(const char *message_string, size_t message_length, JsonObjectForeach parser_func,
+                       void *pData)
+{
+    return lbs::protocol::parse_message(kFirstLink, message_string, message_length, parser_func, pData);
+}
+
+void exercise_info_rsp_data_release_entries(exercise_info_rsp_data *data)
+{
+    if (data == nullptr)
+        return;
+    g_free(data->p_exercise_info);
+    data->p_exercise_info = nullptr;
+}
+
+// ---- Member callbacks ----------------------------------------------------------
+
+void consumer_plugin_location_tracking_response_parser(JsonObject *object, const gchar *member_name,
+                                                       JsonNode *member_node, gpointer pData) noexcept
+{
+    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+        return;
+    if (!JSON_NODE_HOLDS_VALUE(member_node)) {
+        log_non_value(member_name, member_node);
+        return;
+    }
+    if (!store_field(kTrackingFields, *static_cast<Pos *>(pData), member_name, member_node))
+        LBS_LOGE("not handled value key [%s]", member_name);
+}
+
+void _location_batch_rsp_parser_cb(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                   gpointer pData) noexcept
+{
+    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+        return;
+    auto &rsp = *static_cast<location_batch_rsp_message *>(pData);
+    switch (JSON_NODE_TYPE(member_node)) {
+    case JSON_NODE_VALUE:
+        if (!store_field(kBatchFields, rsp, member_name, member_node))
+            LBS_LOGE("not handled key [%s]", member_name);
+        return;
+    case JSON_NODE_OBJECT:
+        LBS_LOGW("Do not handle object type. [%s]", member_name);
+        return;
+    case JSON_NODE_NULL:
+        LBS_LOGE("not handled node type : [%d]!!!", node_type(member_node));
+        return;
+    case JSON_NODE_ARRAY:
+        parse_location_array(rsp, member_name, member_node);
+        return;
+    }
+}
+
+void _location_batch_data_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                 gpointer pData) noexcept
+{
+    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+        return;
+    if (!JSON_NODE_HOLDS_VALUE(member_node)) {
+        LBS_LOGE("Exceptional node type of this key: [%s]", member_name);
+        return;
+    }
+    if (!store_field(kBatchEntryFields, *static_cast<Pos *>(pData), member_name, member_node))
+        LBS_LOGE("not handled key [%s]", member_name);
+}
+
+void consumer_plugin_gps_plus_response_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                              gpointer pData) noexcept
+{
+    parse_flat_member(kGpsPlusFields, pData, object, member_name, member_node);
+}
+
+void _here_map_download_rsp_parser_cb(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                      gpointer pData) noexcept
+{
+    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+        return;
+    if (!JSON_NODE_HOLDS_VALUE(member_node)) {
+        LBS_LOGE("not handled node type : [%d]!!!", node_type(member_node));
+        return;
+    }
+    if (!store_field(kHereMapFields, *static_cast<HereMap *>(pData), member_name, member_node))
+        LBS_LOGE("not handled key [%s]", member_name);
+}
+
+void consumer_plugin_location_setting_check_response_parser(JsonObject *object, const gchar *member_name,
+                                                            JsonNode *member_node, gpointer pData) noexcept
+{
+    parse_flat_member(kSettingCheckFields, pData, object, member_name, member_node);
+}
+
+void consumer_plugin_location_setting_change_response_parser(JsonObject *object, const gchar *member_name,
+                                                             JsonNode *member_node, gpointer pData) noexcept
+{
+    parse_flat_member(kSettingChangeFields, pData, object, member_name, member_node);
+}
+
+void ref_time_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData) noexcept
+{
+    if (!accept_member(Prologue::Short, pData, object, member_name, member_node))
+        return;
+    if (!JSON_NODE_HOLDS_VALUE(member_node)) {
+        log_non_value_short(member_name, member_node);
+        return;
+    }
+    if (!store_field(kRefTimeFields, *static_cast<RefTime *>(pData), member_name, member_node))
+        LBS_LOGE("not handled key [%s]", member_name);
+}
+
+void pdc_info_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData) noexcept
+{
+    if (!accept_member(Prologue::Short, pData, object, member_name, member_node))
+        return;
+    if (!JSON_NODE_HOLDS_VALUE(member_node)) {
+        log_non_value_short(member_name, member_node);
+        return;
+    }
+    auto &rsp = *static_cast<Pdc *>(pData);
+    if (store_field(kPdcFields, rsp, member_name, member_node))
+        return;
+    if (!g_str_has_prefix(member_name, "SF")) {
+        LBS_LOGE("not handled key [%s]", member_name);
+        return;
+    }
+    // The event carries at most this many values; members are counted in the
+    // order they arrive, so past the limit even a valid slot is refused.
+    if (rsp.sf_count >= LBS_CONSUMER_MAX_PDC_VALUES) {
+        LBS_LOGW("%s over %d", member_name, LBS_CONSUMER_MAX_PDC_VALUES);
+        return;
+    }
+    const int slot = pdc_slot(member_name);
+    if (slot >= 0)
+        rsp.sf[slot] = json_node_get_int(member_node);
+    else
+        LBS_LOGW("Unknown key [%s]", member_name);
+    ++rsp.sf_count;
+}
+
+void exercise_info_rsp_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                              gpointer pData) noexcept
+{
+    lbs::protocol::parse_exercise_reply_member(object, member_name, member_node, pData, exercise_info_parser);
+}
+
+void exercise_info_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData) noexcept
+{
+    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+        return;
+    if (!JSON_NODE_HOLDS_VALUE(member_node))
+        return;
+    if (!store_field(kExerciseFields, *static_cast<Ex *>(pData), member_name, member_node))
+        LBS_LOGE("not handled key [%s]", member_name);
+}

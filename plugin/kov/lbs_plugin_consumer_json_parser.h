@@ -1,0 +1,271 @@
+/*
+ * Replies from the phone's provider: classification by "msgId", the parse
+ * frame, and one member callback and record per reply.
+ *
+ * Conventions:
+ *  1. An incoming text is a pointer and a length. Only the bytes within the
+ *     length are read; the text need not be NUL-terminated.
+ *  2. A text nested deeper than LBS_JSON_MAX_NESTING brackets is refused
+ *     before json-glib sees it: json-glib recurses once per level, and no
+ *     reply nests deeper than three.
+ *  3. Records are allocated zero-filled by the caller before parsing and
+ *     released by the caller afterwards (g_free). The parsers only write
+ *     fields; nothing they store points into the parsed document. The one
+ *     block a parser allocates, exercise_info_rsp_data.p_exercise_info, is
+ *     released with exercise_info_rsp_data_release_entries before the record.
+ *  4. A parse never fails for its content: unknown keys and unexpected node
+ *     types are logged and skipped, and missing keys leave zeros.
+ *  5. Integer fields are signed 64-bit and read with json_node_get_int;
+ *     floating fields are doubles read with __json_node_get_double, which
+ *     also takes an integer node. Values are stored as the phone sent them.
+ *  6. Main loop only; nothing here keeps state between calls.
+ */
+#ifndef LBS_PLUGIN_CONSUMER_JSON_PARSER_H
+#define LBS_PLUGIN_CONSUMER_JSON_PARSER_H
+
+#include <lbs_consumer_plugin.h>
+
+#include <json-glib/json-glib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+/* Deepest bracket nesting accepted in an incoming text. */
+#define LBS_JSON_MAX_NESTING 32
+
+/* Message codes of incoming texts. 0 means "not classified"; MSG_ID_BASE is
+ * never produced, nor is 0x6007. The three request codes are classified but
+ * not handled by the receive paths. */
+typedef enum {
+    MSG_ID_BASE = 0x6000,
+    MSG_ID_TRACKING_LOCATION_REQ = 0x6001,      /* "lbs-tracking-location-req" */
+    MSG_ID_TRACKING_LOCATION_RSP = 0x6002,      /* "lbs-tracking-location-rsp" without "locationInfo" */
+    MSG_ID_GPS_PLUS_REQ = 0x6003,               /* "lbs-gps-plus-req" */
+    MSG_ID_GPS_PLUS_RSP = 0x6004,               /* "lbs-gps-plus-rsp" */
+    MSG_ID_LOCATION_SETTING_CHECK_REQ = 0x6005, /* "lbs-location-setting-check-req" */
+    MSG_ID_LOCATION_SETTING_CHECK_RSP = 0x6006, /* "lbs-location-setting-check-rsp" */
+    MSG_ID_SWITCH_LOCATION_SETTING_RSP = 0x6008, /* "lbs-switch-location-setting-rsp" */
+    MSG_ID_EXERCISE_INFO_RSP = 0x6009,          /* "lbs-exercise-info-rsp" */
+    MSG_ID_LOCATION_BATCH_RSP = 0x600a,         /* "lbs-tracking-location-rsp" with "locationInfo" */
+    MSG_ID_HERE_MAP_RSP = 0x600b,               /* "lbs-here-map-rsp" */
+    MSG_ID_NTP_TIME_RSP = 0x600c,               /* "lbs-ntp-time-rsp" */
+    MSG_ID_PDC_INFO_RSP = 0x600d,               /* "lbs-pdc-info-rsp" */
+} lbs_msg_id_e;
+
+/* ---- Records ---------------------------------------------------------- */
+
+/* One position ("lbs-tracking-location-rsp"). result 1 success, 2 failure
+ * with reason; method 1 GPS, 2 WPS; timestamp in milliseconds. */
+typedef struct loc_tracking_rsp_message {
+    int64_t result;
+    int64_t reason;
+    int64_t method;
+    int64_t timestamp;
+    double latitude;
+    double longitude;
+    double altitude;
+    double speed;
+    double bearing;
+    double h_accuracy;
+    double v_accuracy;
+} loc_tracking_rsp_message;
+
+/* A batch of positions ("lbs-tracking-location-rsp" with "locationInfo").
+ * The entries are inline, so the record is one block. Entries 0 to
+ * num_of_location - 1 are filled in array order; in an entry result and
+ * reason stay 0. num_of_location never exceeds the event's capacity. */
+typedef struct location_batch_rsp_message {
+    int64_t result;
+    int64_t reason;
+    int64_t method;
+    uint32_t num_of_location;
+    loc_tracking_rsp_message locations[LBS_CONSUMER_MAX_BATCH_POSITIONS];
+} location_batch_rsp_message;
+
+/* "lbs-gps-plus-rsp": whether the phone will send the assistance file. */
+typedef struct gps_plus_rsp_message {
+    int64_t result;
+    int64_t reason;
+    int64_t method;
+} gps_plus_rsp_message;
+
+/* "lbs-here-map-rsp": whether the phone will send the map image. */
+typedef struct here_map_rsp_message {
+    int64_t result;
+    int64_t reason;
+} here_map_rsp_message;
+
+/* "lbs-location-setting-check-rsp" (carries no result). */
+typedef struct location_setting_check_rsp_message {
+    int64_t gps_settings;
+    int64_t wps_settings;
+} location_setting_check_rsp_message;
+
+/* "lbs-switch-location-setting-rsp" (carries no reason). */
+typedef struct location_setting_change_rsp_message {
+    int64_t result;
+} location_setting_change_rsp_message;
+
+/* "lbs-ntp-time-rsp". */
+typedef struct ref_time_rsp_message {
+    int64_t result;
+    int64_t reason;
+    int64_t method;
+    int64_t ntptime;
+    int64_t uncertainty;
+} ref_time_rsp_message;
+
+/* "lbs-pdc-info-rsp". "SF1" to "SF20" go to sf[0] to sf[19]; sf_count counts
+ * the members named "SF..." that were taken, at most 20 (the caller sets it
+ * to 0 before parsing). */
+typedef struct pdc_info_rsp_message {
+    int64_t result;
+    int64_t reason;
+    uint64_t sf_count;
+    int64_t sf[LBS_CONSUMER_MAX_PDC_VALUES];
+} pdc_info_rsp_message;
+
+/* One set of exercise figures, an element of "exerciseInfo". */
+typedef struct exercise_info {
+    int64_t timestamp;
+    double latitude;
+    double longitude;
+    double total_distance;
+    double incline_distance;
+    double decline_distance;
+    double flat_distance;
+    int64_t incline_time;
+    int64_t decline_time;
+    int64_t flat_time;
+    double altitude;
+    double max_altitude;
+    double min_altitude;
+    double speed;
+    double max_speed;
+    double average_speed;
+    double pace;
+    double max_pace;
+    double average_pace;
+    double consumed_calorie;
+    int64_t step_count;
+    double base_pressure;
+    int64_t gps_status;
+    double accuracy;
+    double duration_time;
+    double moving_time;
+    int64_t auto_pause_status; /* -1 when the element lacks the key */
+    double step_cadence;
+} exercise_info;
+
+/* "lbs-exercise-info-rsp". num_of_exercise_info is the length of the
+ * "exerciseInfo" array; p_exercise_info holds that many entries, allocated by
+ * the parser in one block, or is NULL (no array, an empty one, or the block
+ * could not be allocated: check the pointer, not the count). */
+typedef struct exercise_info_rsp_data {
+    int64_t result;
+    int64_t reason;
+    uint32_t num_of_exercise_info;
+    exercise_info *p_exercise_info;
+} exercise_info_rsp_data;
+
+/* Releases the entry block of an exercise reply (if any) and clears the
+ * pointer; the caller then releases the record itself. NULL is accepted. */
+void exercise_info_rsp_data_release_entries(exercise_info_rsp_data *data);
+
+/* ---- Parse frame ------------------------------------------------------ */
+
+/* Loads text (length bytes) into a new parser. TRUE: *parser is the caller's
+ * (g_object_unref), *rootNode and *rootObj are borrowed from it. FALSE, with
+ * an error log: nothing is left behind. */
+gboolean __json_parser_init(JsonParser **parser, JsonNode **rootNode, JsonObject **rootObj, const char *pBuffer,
+                            size_t length);
+
+/* The node's number as a double (an integer node too); 0.0 for a text, a
+ * boolean or anything else. */
+double __json_node_get_double(JsonNode *node);
+
+/* Classifies a reply by its "msgId".
+ *  0: *msg_id is set to the message's code, or left untouched when "msgId"
+ *     is missing, null or not a plain value;
+ * -2: malformed, not an object, too deeply nested, or a "msgId" that names no
+ *     message of this link (then *msg_id is 0). */
+int get_msg_id_from_json_string(const char *text, size_t length, int *msg_id);
+
+/* Calls parser_func for every member of the root object, in document order,
+ * with pData. 0 whatever the members held; -2 when an argument is missing or
+ * the text does not load. */
+int parse_json_message(const char *message_string, size_t message_length, JsonObjectForeach parser_func,
+                       void *pData);
+
+/* ---- Member callbacks (pData is the record named) ---------------------- */
+
+/* loc_tracking_rsp_message */
+void consumer_plugin_location_tracking_response_parser(JsonObject *object, const gchar *member_name,
+                                                       JsonNode *member_node, gpointer pData) noexcept;
+/* location_batch_rsp_message */
+void _location_batch_rsp_parser_cb(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                   gpointer pData) noexcept;
+/* one loc_tracking_rsp_message entry of a batch */
+void _location_batch_data_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                 gpointer pData) noexcept;
+/* gps_plus_rsp_message */
+void consumer_plugin_gps_plus_response_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                              gpointer pData) noexcept;
+/* here_map_rsp_message */
+void _here_map_download_rsp_parser_cb(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                      gpointer pData) noexcept;
+/* location_setting_check_rsp_message */
+void consumer_plugin_location_setting_check_response_parser(JsonObject *object, const gchar *member_name,
+                                                            JsonNode *member_node, gpointer pData) noexcept;
+/* location_setting_change_rsp_message */
+void consumer_plugin_location_setting_change_response_parser(JsonObject *object, const gchar *member_name,
+                                                             JsonNode *member_node, gpointer pData) noexcept;
+/* ref_time_rsp_message */
+void ref_time_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData) noexcept;
+/* pdc_info_rsp_message */
+void pdc_info_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData) noexcept;
+/* exercise_info_rsp_data */
+void exercise_info_rsp_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                              gpointer pData) noexcept;
+/* one exercise_info entry */
+void exercise_info_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                          gpointer pData) noexcept;
+
+/* ---- What the second link's parser shares with this one ---------------- */
+
+namespace lbs::protocol {
+
+/* True when text nests brackets deeper than LBS_JSON_MAX_NESTING. Brackets
+ * inside strings and comments (json-glib accepts single-quoted strings and
+ * C comments) do not count. */
+bool json_nesting_too_deep(std::string_view text);
+
+/* One recognised "msgId". split_batch: a root with a "locationInfo" member
+ * is classified as MSG_ID_LOCATION_BATCH_RSP instead of code. */
+struct MsgIdRow {
+    std::string_view text;
+    int code;
+    bool split_batch;
+};
+
+/* A dialect's loader and the line it logs when loading fails. */
+struct Dialect {
+    gboolean (*init)(JsonParser **, JsonNode **, JsonObject **, const char *, size_t);
+    void (*log_init_failed)();
+    std::span<const MsgIdRow> msg_ids;
+};
+
+int classify_message(const Dialect &dialect, const char *text, size_t length, int *msg_id);
+int parse_message(const Dialect &dialect, const char *message_string, size_t message_length,
+                  JsonObjectForeach parser_func, void *pData);
+
+/* The "exerciseInfo" handling of an exercise reply, with the callback that
+ * parses each element. */
+void parse_exercise_reply_member(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData,
+                                 JsonObjectForeach element_parser);
+
+} // namespace lbs::protocol
+
+#endif /* LBS_PLUGIN_CONSUMER_JSON_PARSER_H */
