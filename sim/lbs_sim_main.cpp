@@ -1,0 +1,137 @@
+// lbs-sim: runs a scenario against the plugin and prints what crossed its
+// boundaries, as a trace (--trace) or as a timeline for a person.
+#include "lbs_sim_event_decoder.h"
+#include "lbs_sim_plugin.h"
+#include "lbs_sim_runner.h"
+#include "lbs_sim_scenario.h"
+#include "lbs_sim_timeline.h"
+#include "lbs_sim_trace.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#ifndef LBS_SIM_DEFAULT_PLUGIN
+#error "LBS_SIM_DEFAULT_PLUGIN must name the plugin built with this tree"
+#endif
+#ifndef LBS_EXTRA_DIR
+#error "LBS_EXTRA_DIR must be the plugin's file directory"
+#endif
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitFailure = 1;
+constexpr const char *kDeviceExtraDir = "/opt/usr/media/.extra/";
+
+void usage(std::FILE *to)
+{
+    std::fputs("usage: lbs-sim [--trace] [--logs] [--realtime] [--plugin PATH] SCENARIO\n"
+               "  --trace     print the trace format (scenario-format.md) and nothing else\n"
+               "  --logs      include the platform log lines\n"
+               "  --realtime  let one virtual second take one second of wall-clock time\n"
+               "  --plugin    load PATH instead of the plugin built with this tool\n",
+               to);
+}
+
+struct Options {
+    bool trace = false;
+    bool logs = false;
+    bool realtime = false;
+    std::string plugin = LBS_SIM_DEFAULT_PLUGIN;
+    std::string scenario;
+};
+
+bool parse_options(int argc, char **argv, Options *o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *a = argv[i];
+        if (std::strcmp(a, "--trace") == 0) {
+            o->trace = true;
+        } else if (std::strcmp(a, "--logs") == 0) {
+            o->logs = true;
+        } else if (std::strcmp(a, "--realtime") == 0) {
+            o->realtime = true;
+        } else if (std::strcmp(a, "--plugin") == 0) {
+            if (++i == argc) {
+                std::fprintf(stderr, "lbs-sim: --plugin needs a PATH\n");
+                return false;
+            }
+            o->plugin = argv[i];
+        } else if (a[0] == '-' && a[1] != '\0') {
+            std::fprintf(stderr, "lbs-sim: unknown option %s\n", a);
+            return false;
+        } else if (o->scenario.empty()) {
+            o->scenario = a;
+        } else {
+            std::fprintf(stderr, "lbs-sim: one scenario at a time (%s)\n", a);
+            return false;
+        }
+    }
+    if (o->scenario.empty()) {
+        std::fprintf(stderr, "lbs-sim: no scenario given\n");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        usage(stdout);
+        return 0;
+    }
+    Options opt;
+    if (!parse_options(argc, argv, &opt)) {
+        usage(stderr);
+        return kExitUsage;
+    }
+
+    std::ifstream in(opt.scenario, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "%s:0: cannot open the scenario\n", opt.scenario.c_str());
+        return kExitUsage;
+    }
+    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+
+    std::vector<lbs_sim::Command> commands;
+    lbs_sim::ParseError error;
+    if (!lbs_sim::parse_scenario(opt.scenario, content, &commands, &error)) {
+        std::fprintf(stderr, "%s\n", error.to_string().c_str());
+        return kExitUsage;
+    }
+
+    std::string why;
+    std::unique_ptr<lbs_sim::Plugin> plugin = lbs_sim::Plugin::load(opt.plugin, &why);
+    if (!plugin) {
+        std::fprintf(stderr, "lbs-sim: %s\n", why.c_str());
+        return kExitFailure;
+    }
+
+    if (opt.realtime)
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    lbs_sim::PathStyle paths({LBS_EXTRA_DIR, kDeviceExtraDir});
+    std::unique_ptr<lbs_sim::Sink> sink;
+    if (opt.trace)
+        sink = std::make_unique<lbs_sim::TraceWriter>(stdout, paths, opt.logs);
+    else
+        sink = std::make_unique<lbs_sim::Timeline>(stdout, paths, opt.logs);
+
+    lbs_sim::Runner runner(*plugin, *sink, {LBS_EXTRA_DIR, opt.realtime});
+    for (const lbs_sim::Command &cmd : commands) {
+        std::string message;
+        if (!runner.execute(cmd, &message)) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "%s:%d: %s\n", opt.scenario.c_str(), cmd.line, message.c_str());
+            return kExitUsage;
+        }
+    }
+    std::fflush(stdout);
+    return 0;
+}

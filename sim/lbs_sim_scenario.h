@@ -1,0 +1,87 @@
+/*
+ * Scenario files: one command a line, as scenario-format.md describes them.
+ * The whole file is read before anything runs, so that a command the tool
+ * cannot read stops the run before the plugin sees anything.
+ */
+#ifndef LBS_SIM_SCENARIO_H
+#define LBS_SIM_SCENARIO_H
+
+#include "lbs_sim_request_records.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lbs_sim {
+
+enum class Verb {
+    Init,
+    Deinit,
+    Request,              // request: code, record, fields
+    SetBool,              // word: key; numbers[0]
+    SetInt,               // word: key; numbers[0]
+    SetDouble,            // word: key; real
+    Storage,              // numbers: total, free
+    StorageFail,
+    AlarmFail,            // numbers[0]: 1 on, 0 off
+    KovConnected,         // numbers[0]
+    KovAuto,              // numbers[0]: 1 on, 0 off
+    KovResult,            // word: call; numbers[0]
+    KovRegiCfrm,          // numbers: result, agent id
+    KovDeregiCfrm,        // numbers: result
+    KovPeerFound,         // numbers: status
+    KovConnCfrm,          // numbers: status, handle
+    KovConnInd,
+    KovTermInd,           // numbers: status
+    KovError,             // numbers: code
+    KovDeviceStatus,      // numbers: type, status
+    KovData,              // text
+    KovSendFile,          // numbers: tx; text: path
+    KovReceiveCompleted,  // text: path; numbers: result
+    BapDevice,            // numbers: status
+    BapService,           // numbers: status
+    BapResult,            // word: call; numbers[0]
+    BapData,              // text
+    BapFileIncoming,      // numbers: handle, id; text: name
+    BapFileCompleted,     // numbers: status, id; text: path
+    BapSendCompleted,     // numbers: result
+    Advance,              // numbers: seconds
+};
+
+struct Command {
+    Verb verb;
+    int line = 0;
+    std::string source;             // the command as written, comment left out
+    std::vector<long long> numbers; // numeric arguments in order of appearance
+    std::string word;               // settings key or call name
+    std::string text;               // TEXT, PATH or NAME argument; "NULL" stays a word
+    bool text_is_null = false;      // PATH or NAME given as NULL
+    double real = 0;                // set ... double
+    // request
+    int code = 0;
+    RecordKind record = RecordKind::None;
+    bool null_record = false;
+    std::vector<FieldValue> fields;
+};
+
+struct ParseError {
+    std::string file;
+    int line = 0;
+    std::string message;
+
+    // "file:line: message"
+    std::string to_string() const;
+};
+
+// Reads a whole scenario. Returns false with *error set at the first command
+// that cannot be read; *commands then holds what came before it.
+bool parse_scenario(std::string_view file_name, std::string_view content, std::vector<Command> *commands,
+                    ParseError *error);
+
+// One line: true with *command set, true with *empty for a blank or comment
+// line, false with *message for a command that cannot be read.
+bool parse_line(std::string_view line, Command *command, bool *empty, std::string *message);
+
+} // namespace lbs_sim
+
+#endif // LBS_SIM_SCENARIO_H
