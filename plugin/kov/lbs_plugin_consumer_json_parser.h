@@ -237,9 +237,11 @@ void exercise_info_parser(JsonObject *object, const gchar *member_name, JsonNode
 
 namespace lbs::protocol {
 
-/* True when text nests brackets deeper than LBS_JSON_MAX_NESTING. Brackets
- * inside strings and comments (json-glib accepts single-quoted strings and
- * C comments) do not count. */
+/* True when text nests brackets deeper than LBS_JSON_MAX_NESTING. A bracket
+ * is left out only when it lies inside a double-quoted string, the one kind
+ * of string valid replies use. json-glib also accepts single-quoted strings
+ * and C comments; the guard reads the text both with and without those, and
+ * the deeper reading counts, so neither kind can hide structure from it. */
 bool json_nesting_too_deep(std::string_view text);
 
 /* One recognised "msgId". split_batch: a root with a "locationInfo" member
