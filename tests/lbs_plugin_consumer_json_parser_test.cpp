@@ -105,7 +105,7 @@ const Classification kClassifications[] = {
     {R"({"msgId":"lbs-gps-plus-rsp")", -2, kUntouched, "error != NULL!!!"},
     {R"({"msgId":"lbs-gps-plus-rsp",})", -2, kUntouched, "error != NULL!!!"},
     {"   ", -2, kUntouched, "*rootNode == NULL!!!"},
-    {"\xff\xfe{}", -2, kUntouched, "error != NULL!!!"},
+    {"{\"msgId\":\"\xff\xfe\"}", -2, kUntouched, "error != NULL!!!"},
 };
 // clang-format on
 
@@ -253,8 +253,6 @@ TEST_F(JsonFrame, BracketsThatJsonGlibReadsAsStructureAlwaysCount)
         // nor can a strict lexer's strings hide what json-glib would parse
         {R"({"a":"/*","b":)" + deep_open + deep_close + R"(,"c":"*/"})", true},
         {R"({"a":"'","b":)" + deep_open + deep_close + R"(,"c":"'"})", true},
-        // closers first do not buy depth
-        {"]]]]]]]]" + deep_open, true},
         {std::string(33, '{'), true},
     };
     for (const Case &c : cases) {
@@ -263,7 +261,55 @@ TEST_F(JsonFrame, BracketsThatJsonGlibReadsAsStructureAlwaysCount)
         int code = 0;
         classify(c.text, &code);
         EXPECT_EQ(logged(DLOG_ERROR, "nested deeper than [32] levels, refused before parsing"), c.refused);
-        EXPECT_EQ(lbs::protocol::json_nesting_too_deep(c.text), c.refused);
+        EXPECT_EQ(lbs::protocol::json_shape(c.text) == lbs::protocol::JsonShape::TooDeep, c.refused);
+    }
+}
+
+// json-glib keeps the first of several top-level values and leaks the rest,
+// so a text must hold one value and nothing after it but white space.
+TEST_F(JsonFrame, TextsWithMoreThanOneValueAreRefusedBeforeParsing)
+{
+    struct Case {
+        std::string text;
+        bool refused;
+    };
+    const Case cases[] = {
+        {R"({"msgId":"lbs-gps-plus-rsp"})", false},
+        {" \r\n\t{\"msgId\":\"lbs-gps-plus-rsp\"} \n", false},
+        {R"({"msgId":"lbs-gps-plus-rsp","a":"}{"})", false},
+        {R"("lbs-gps-plus-rsp")", false}, // one value, not an object: json-glib says so
+        {R"({"msgId":"lbs-gps-plus-rsp"}{"msgId":"lbs-ntp-time-rsp"})", true},
+        {R"({"msgId":"lbs-gps-plus-rsp"} {"a":1})", true},
+        {"[1][2]", true},
+        {R"({"msgId":"lbs-gps-plus-rsp"} 5)", true},
+        {R"({"msgId":"lbs-gps-plus-rsp"};)", true},
+        {R"(5 {"msgId":"lbs-gps-plus-rsp"})", true},
+        {R"(5{"msgId":"lbs-gps-plus-rsp"})", true},
+        {R"("a" "b")", true},
+        {R"({"msgId":"lbs-gps-plus-rsp"} /* trailing comment */)", true},
+        {R"(var a = {"msgId":"lbs-gps-plus-rsp"};)", true},
+        {"]]]]]]]]" + std::string(40, '['), true}, // stray closers buy no depth either
+        // inputs the fuzzer found leaking inside json-glib
+        {R"({"result":1,"reason":0}{"msgId":"lbs-switch-location-setting-rsp","result":1})", true},
+        {R"(555555555555555555555555555555555555555555{"msgId":"lbs-tracking-location-rsp","result":1,)"
+         R"("aoesrn":0,"method":3,"locationdeclineDistanceamp":170,"longpsSte":127.3}]})",
+         true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        dlog_ctl_clear();
+        int code = kUntouched;
+        const int result = classify(c.text, &code);
+        EXPECT_EQ(logged(DLOG_ERROR, "more than one JSON value, refused before parsing"), c.refused);
+        if (c.refused) {
+            EXPECT_EQ(result, -2);
+            EXPECT_EQ(code, kUntouched);
+            EXPECT_FALSE(logged(DLOG_ERROR, "error != NULL!!!")) << "json-glib must not have seen it";
+            location_setting_change_rsp_message rsp{};
+            EXPECT_EQ(parse_json_message(c.text.data(), c.text.size(),
+                                         consumer_plugin_location_setting_change_response_parser, &rsp),
+                      -2);
+        }
     }
 }
 

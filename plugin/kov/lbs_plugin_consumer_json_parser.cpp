@@ -23,50 +23,80 @@ int node_type(JsonNode *node)
     return static_cast<int>(JSON_NODE_TYPE(node));
 }
 
-// ---- Nesting guard ------------------------------------------------------
+// ---- Shape guard --------------------------------------------------------
 
-// True when some prefix of text opens more than LBS_JSON_MAX_NESTING brackets
-// that are still open, as a lexer sees it that knows double-quoted strings
-// with backslash escapes and, with json_glib_extensions, the two things
-// json-glib's scanner accepts besides: single-quoted strings (no escapes) and
-// C comments. json-glib stops at the first token it rejects, so counting
-// every closing bracket can only make this guard stricter, never blinder.
-bool nesting_exceeds(std::string_view text, bool json_glib_extensions)
+bool json_space(char c)
 {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Reads text as a lexer that knows double-quoted strings with backslash
+// escapes and, with json_glib_extensions, the two things json-glib's scanner
+// accepts besides: single-quoted strings (no escapes) and C comments. It
+// finds the first prefix that opens more than LBS_JSON_MAX_NESTING brackets
+// still open, or anything but white space after the first complete value.
+// json-glib stops at the first token it rejects, so counting every closing
+// bracket can only make this guard stricter, never blinder.
+lbs::protocol::JsonShape read_shape(std::string_view text, bool json_glib_extensions)
+{
+    using lbs::protocol::JsonShape;
     enum class State { Plain, Double, DoubleEscape, Single, Comment };
     State state = State::Plain;
     int depth = 0;
+    bool in_scalar = false; // inside a bare top-level token such as 5 or true
+    bool root_done = false; // a complete top-level value has been read
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         const char next = i + 1 < text.size() ? text[i + 1] : '\0';
         switch (state) {
         case State::Plain:
-            if (c == '"') {
-                state = State::Double;
-            } else if (json_glib_extensions && c == '\'') {
-                state = State::Single;
-            } else if (json_glib_extensions && c == '/' && next == '*') {
+            if (json_glib_extensions && c == '/' && next == '*') {
                 state = State::Comment;
                 ++i;
+                root_done = root_done || in_scalar;
+                in_scalar = false;
+                continue;
+            }
+            if (depth == 0) {
+                if (json_space(c)) {
+                    root_done = root_done || in_scalar;
+                    in_scalar = false;
+                    continue;
+                }
+                if (root_done)
+                    return JsonShape::SeveralValues;
+            }
+            if (c == '"' || (json_glib_extensions && c == '\'')) {
+                if (depth == 0 && in_scalar)
+                    return JsonShape::SeveralValues;
+                state = c == '"' ? State::Double : State::Single;
             } else if (c == '[' || c == '{') {
+                if (depth == 0 && in_scalar)
+                    return JsonShape::SeveralValues;
                 if (++depth > LBS_JSON_MAX_NESTING)
-                    return true;
+                    return JsonShape::TooDeep;
             } else if ((c == ']' || c == '}') && depth > 0) {
-                --depth;
+                root_done = --depth == 0;
+            } else if (depth == 0) {
+                in_scalar = true;
             }
             break;
         case State::Double:
-            if (c == '\\')
+            if (c == '\\') {
                 state = State::DoubleEscape;
-            else if (c == '"')
+            } else if (c == '"') {
                 state = State::Plain;
+                root_done = root_done || depth == 0;
+            }
             break;
         case State::DoubleEscape:
             state = State::Double;
             break;
         case State::Single:
-            if (c == '\'')
+            if (c == '\'') {
                 state = State::Plain;
+                root_done = root_done || depth == 0;
+            }
             break;
         case State::Comment:
             if (c == '*' && next == '/') {
@@ -76,7 +106,7 @@ bool nesting_exceeds(std::string_view text, bool json_glib_extensions)
             break;
         }
     }
-    return false;
+    return JsonShape::Acceptable;
 }
 
 // ---- Member tables ------------------------------------------------------
@@ -405,9 +435,10 @@ constexpr std::array<lbs::protocol::MsgIdRow, 11> kMsgIds = {{
 
 namespace lbs::protocol {
 
-bool json_nesting_too_deep(std::string_view text)
+JsonShape json_shape(std::string_view text)
 {
-    return nesting_exceeds(text, false) || nesting_exceeds(text, true);
+    const JsonShape strict = read_shape(text, false);
+    return strict != JsonShape::Acceptable ? strict : read_shape(text, true);
 }
 
 int classify_message(const Dialect &dialect, const char *text, size_t length, int *msg_id)
@@ -532,10 +563,17 @@ gboolean __json_parser_init(JsonParser **parser, JsonNode **rootNode, JsonObject
     }
     *parser = nullptr;
 
-    // json-glib recurses once per nesting level; a deep text would exhaust
-    // the main loop's stack long before it is found to be malformed.
-    if (lbs::protocol::json_nesting_too_deep({pBuffer, length})) {
+    // json-glib recurses once per nesting level, so a deep text would exhaust
+    // the main loop's stack long before it is found to be malformed; and it
+    // leaks every value after the first that a text holds.
+    switch (lbs::protocol::json_shape({pBuffer, length})) {
+    case lbs::protocol::JsonShape::Acceptable:
+        break;
+    case lbs::protocol::JsonShape::TooDeep:
         LBS_LOGE("nested deeper than [%d] levels, refused before parsing", LBS_JSON_MAX_NESTING);
+        return FALSE;
+    case lbs::protocol::JsonShape::SeveralValues:
+        LBS_LOGE("more than one JSON value, refused before parsing");
         return FALSE;
     }
 

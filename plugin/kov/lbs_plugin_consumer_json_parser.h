@@ -5,9 +5,10 @@
  * Conventions:
  *  1. An incoming text is a pointer and a length. Only the bytes within the
  *     length are read; the text need not be NUL-terminated.
- *  2. A text nested deeper than LBS_JSON_MAX_NESTING brackets is refused
- *     before json-glib sees it: json-glib recurses once per level, and no
- *     reply nests deeper than three.
+ *  2. A text nested deeper than LBS_JSON_MAX_NESTING brackets, or holding
+ *     more than one value, is refused before json-glib sees it: json-glib
+ *     recurses once per level (no reply nests deeper than three) and leaks
+ *     the values after the first.
  *  3. Records are allocated zero-filled by the caller before parsing and
  *     released by the caller afterwards (g_free). The parsers only write
  *     fields; nothing they store points into the parsed document. The one
@@ -237,12 +238,15 @@ void exercise_info_parser(JsonObject *object, const gchar *member_name, JsonNode
 
 namespace lbs::protocol {
 
-/* True when text nests brackets deeper than LBS_JSON_MAX_NESTING. A bracket
- * is left out only when it lies inside a double-quoted string, the one kind
- * of string valid replies use. json-glib also accepts single-quoted strings
- * and C comments; the guard reads the text both with and without those, and
- * the deeper reading counts, so neither kind can hide structure from it. */
-bool json_nesting_too_deep(std::string_view text);
+/* Whether json-glib may be given the text. TooDeep: brackets nest deeper
+ * than LBS_JSON_MAX_NESTING. SeveralValues: something other than white space
+ * follows the first complete value. A bracket is left out only when it lies
+ * inside a double-quoted string, the one kind of string valid replies use:
+ * json-glib also accepts single-quoted strings and C comments, so the guard
+ * reads the text both with and without those and refuses what either reading
+ * refuses; neither kind can hide structure from it. */
+enum class JsonShape { Acceptable, TooDeep, SeveralValues };
+JsonShape json_shape(std::string_view text);
 
 /* One recognised "msgId". split_batch: a root with a "locationInfo" member
  * is classified as MSG_ID_LOCATION_BATCH_RSP instead of code. */
