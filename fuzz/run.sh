@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build-fuzz/ and runs each one
+# for SECONDS (default 30), starting from the seeds in fuzz/seeds/<target>/.
+# Exits non-zero when any target reports a crash, a leak, undefined
+# behaviour, a broken invariant or a slow input; the input that did it is
+# left in build-fuzz/artifacts/.
+#
+#   fuzz/run.sh [SECONDS]
+set -euo pipefail
+
+seconds=${1:-30}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$root/build-fuzz
+targets=(fuzz_json_parser fuzz_bap_json_parser fuzz_json_builder)
+
+CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLBS_BUILD_FUZZERS=ON -DLBS_BUILD_TESTS=OFF -DLBS_WERROR=ON
+cmake --build "$build" --target lbs_fuzzers
+
+# Keep what CI sets; leaks and undefined behaviour always end a run.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+# Let the sanitizers see every GLib allocation.
+export G_SLICE=always-malloc
+
+mkdir -p "$build/artifacts"
+failed=()
+for target in "${targets[@]}"; do
+  corpus=$build/corpus/$target
+  mkdir -p "$corpus"
+  log=$build/$target.log
+  echo "==== $target: ${seconds} s"
+  set +e
+  "$build/bin/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$build/artifacts/$target-" "$corpus" "$root/fuzz/seeds/$target" >"$log" 2>&1
+  rc=$?
+  set -e
+  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
+  if [ "$rc" -ne 0 ] || grep -qE 'runtime error:|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|invariant broken' "$log"; then
+    echo "==== $target: FAILED (exit $rc); log follows"
+    tail -n 60 "$log"
+    failed+=("$target")
+  else
+    echo "==== $target: OK"
+  fi
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "fuzz: failed: ${failed[*]}"
+  exit 1
+fi
+echo "fuzz: ${#targets[@]} targets, ${seconds} s each, no findings"
