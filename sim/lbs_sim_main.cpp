@@ -7,6 +7,7 @@
 #include "lbs_sim_timeline.h"
 #include "lbs_sim_trace.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -95,7 +96,7 @@ int main(int argc, char **argv)
 
     std::ifstream in(opt.scenario, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "%s:0: cannot open the scenario\n", opt.scenario.c_str());
+        std::fprintf(stderr, "%s: cannot open the scenario: %s\n", opt.scenario.c_str(), std::strerror(errno));
         return kExitUsage;
     }
     const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
