@@ -58,8 +58,11 @@ bool is_call(std::string_view name)
     return false;
 }
 
+// Any callback type; converted back to the slot's own type before a call.
+using AnyCallback = void (*)();
+
 struct Callback {
-    void *fn = nullptr; // the setter's callback type, by slot
+    AnyCallback fn = nullptr;
     void *user_data = nullptr;
 };
 
@@ -118,7 +121,7 @@ Service *find_service(bap_service_h service)
 }
 
 // A set call: the configured result, else a check of handle and callback.
-int set_callback(Slot slot, bap_service_h service, void *cb, void *user_data)
+int set_callback(Slot slot, bap_service_h service, AnyCallback cb, void *user_data)
 {
     bap_ctl_call call{};
     call.name = kSlotNames[slot].setter.data();
@@ -223,7 +226,7 @@ extern "C" int bap_service_get_connection_status(bap_service_h service)
 extern "C" int bap_device_set_connection_status_changed_cb(bap_service_h service,
                                                            bap_connection_status_changed_cb cb, void *user_data)
 {
-    return set_callback(kDeviceStatus, service, reinterpret_cast<void *>(cb), user_data);
+    return set_callback(kDeviceStatus, service, reinterpret_cast<AnyCallback>(cb), user_data);
 }
 
 extern "C" int bap_device_unset_connection_status_changed_cb(bap_service_h service)
@@ -234,7 +237,7 @@ extern "C" int bap_device_unset_connection_status_changed_cb(bap_service_h servi
 extern "C" int bap_service_set_connection_status_changed_cb(bap_service_h service,
                                                             bap_connection_status_changed_cb cb, void *user_data)
 {
-    return set_callback(kServiceStatus, service, reinterpret_cast<void *>(cb), user_data);
+    return set_callback(kServiceStatus, service, reinterpret_cast<AnyCallback>(cb), user_data);
 }
 
 extern "C" int bap_service_unset_connection_status_changed_cb(bap_service_h service)
@@ -244,7 +247,7 @@ extern "C" int bap_service_unset_connection_status_changed_cb(bap_service_h serv
 
 extern "C" int bap_service_set_data_received_cb(bap_service_h service, bap_data_received_cb cb, void *user_data)
 {
-    return set_callback(kDataReceived, service, reinterpret_cast<void *>(cb), user_data);
+    return set_callback(kDataReceived, service, reinterpret_cast<AnyCallback>(cb), user_data);
 }
 
 extern "C" int bap_service_unset_data_received_cb(bap_service_h service)
@@ -255,7 +258,7 @@ extern "C" int bap_service_unset_data_received_cb(bap_service_h service)
 extern "C" int bap_service_set_data_send_completed_cb(bap_service_h service, bap_data_send_completed_cb cb,
                                                       void *user_data)
 {
-    return set_callback(kSendCompleted, service, reinterpret_cast<void *>(cb), user_data);
+    return set_callback(kSendCompleted, service, reinterpret_cast<AnyCallback>(cb), user_data);
 }
 
 extern "C" int bap_service_unset_data_send_completed_cb(bap_service_h service)
@@ -265,7 +268,7 @@ extern "C" int bap_service_unset_data_send_completed_cb(bap_service_h service)
 
 extern "C" int bap_service_set_file_incoming_cb(bap_service_h service, bap_file_incoming_cb cb, void *user_data)
 {
-    return set_callback(kFileIncoming, service, reinterpret_cast<void *>(cb), user_data);
+    return set_callback(kFileIncoming, service, reinterpret_cast<AnyCallback>(cb), user_data);
 }
 
 extern "C" int bap_service_unset_file_incoming_cb(bap_service_h service)
@@ -277,7 +280,7 @@ extern "C" int bap_service_set_file_transfer_receiving_completed_cb(bap_service_
                                                                     bap_file_transfer_receiving_completed_cb cb,
                                                                     void *user_data)
 {
-    return set_callback(kReceivingCompleted, service, reinterpret_cast<void *>(cb), user_data);
+    return set_callback(kReceivingCompleted, service, reinterpret_cast<AnyCallback>(cb), user_data);
 }
 
 extern "C" int bap_service_unset_file_transfer_receiving_completed_cb(bap_service_h service)
@@ -288,7 +291,7 @@ extern "C" int bap_service_unset_file_transfer_receiving_completed_cb(bap_servic
 extern "C" int bap_service_set_file_transfer_progress_cb(bap_service_h service, bap_file_transfer_progress_cb cb,
                                                          void *user_data)
 {
-    return set_callback(kProgress, service, reinterpret_cast<void *>(cb), user_data);
+    return set_callback(kProgress, service, reinterpret_cast<AnyCallback>(cb), user_data);
 }
 
 extern "C" int bap_service_unset_file_transfer_progress_cb(bap_service_h service)
