@@ -4,8 +4,9 @@
 #
 #   scripts/demo.sh [SIMULATOR OPTIONS...] [SCENARIO]
 #
-# Options such as --trace or --logs go to build/bin/lbs-sim; without a
-# scenario (a .scn file) sim/scenarios/default.scn is played.
+# Options such as --trace or --logs go to build/bin/lbs-sim; without any,
+# the plugin's log lines are shown too (--logs). Without a scenario (a .scn
+# file) sim/scenarios/default.scn is played.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,6 +23,9 @@ if [ ! -x "$sim" ]; then
 fi
 
 args=("$@")
+if [ ${#args[@]} -eq 0 ]; then
+  args=(--logs)
+fi
 have_scenario=no
 for a in "${args[@]}"; do
   case $a in *.scn) have_scenario=yes ;; esac

@@ -9,7 +9,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   crossbuild-essential-armhf qemu-user mmdebstrap
+  locales
 )
+
+# A locale with a decimal comma, so the tests can prove that messages to the
+# phone keep a decimal point whatever the host's locale.
+comma_locale=de_DE.UTF-8
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
 
@@ -19,10 +24,14 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all packages present"
-  exit 0
+else
+  # One index failing to download (a mirror mid-sync, say) must not stop us:
+  # the install below decides whether what we need is still available.
+  "${sudo[@]}" apt-get update || echo "install-deps: apt-get update reported errors; trying the install anyway" >&2
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}" || exit $?
 fi
 
-# One index failing to download (a mirror mid-sync, say) must not stop us:
-# the install below decides whether what we need is still available.
-"${sudo[@]}" apt-get update || echo "install-deps: apt-get update reported errors; trying the install anyway" >&2
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf8'; then
+  echo "install-deps: generating the $comma_locale locale"
+  "${sudo[@]}" localedef -i de_DE -f UTF-8 "$comma_locale"
+fi

@@ -63,23 +63,23 @@ char *render_request(std::string_view tmpl, std::span<const TemplateArg> args)
             out.push_back(tmpl[i]);
             continue;
         }
-        std::string_view spec = tmpl.substr(i + 1, tmpl.compare(i + 1, 2, "lf") == 0 ? 2 : 1);
-        i += spec.size();
+        std::string_view conv = tmpl.substr(i + 1, tmpl.compare(i + 1, 2, "lf") == 0 ? 2 : 1);
+        i += conv.size();
         if (next >= args.size()) {
             LBS_LOGE("template needs more than [%zu] values", args.size());
             return nullptr;
         }
         const TemplateArg &arg = args[next++];
-        if (spec == "s" && std::holds_alternative<const char *>(arg)) {
+        if (conv == "s" && std::holds_alternative<const char *>(arg)) {
             const char *s = std::get<const char *>(arg);
             out.append(s != nullptr ? s : "(null)");
-        } else if (spec == "d" && std::holds_alternative<std::int64_t>(arg)) {
+        } else if (conv == "d" && std::holds_alternative<std::int64_t>(arg)) {
             append_int(out, std::get<std::int64_t>(arg));
-        } else if ((spec == "f" || spec == "lf") && std::holds_alternative<double>(arg)) {
+        } else if ((conv == "f" || conv == "lf") && std::holds_alternative<double>(arg)) {
             append_real(out, std::get<double>(arg));
         } else {
-            LBS_LOGE("value [%zu] does not fit placeholder [%%%.*s]", next - 1, static_cast<int>(spec.size()),
-                     spec.data());
+            LBS_LOGE("value [%zu] does not fit placeholder [%%%.*s]", next - 1, static_cast<int>(conv.size()),
+                     conv.data());
             return nullptr;
         }
     }
