@@ -221,12 +221,20 @@ typedef struct consumer_exercise_info {
 #define LBS_CONSUMER_MAX_PDC_VALUES 20
 #define LBS_CONSUMER_EVENT_SIZE 9624
 
+/* The record is an anonymous union with an anonymous head (C11); C++
+ * compilers take both as an extension. */
+#if defined(__cplusplus) && defined(__GNUC__)
+#define LBS_ANONYMOUS_STRUCT __extension__
+#else
+#define LBS_ANONYMOUS_STRUCT
+#endif
+
 /* Every event starts with type, a reserved word and the error; the payload
  * starts at byte 12 and its layout depends on the type. Senders clear the
  * whole record before filling it. Read the head as event.type and
  * event.error, and the payload through the member named for the type. */
 typedef struct lbs_consumer_event_s {
-    union {
+    LBS_ANONYMOUS_STRUCT union {
         struct {
             int32_t type;     /* lbs_consumer_event_type_e */
             int32_t reserved; /* always 0 */
