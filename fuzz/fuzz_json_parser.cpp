@@ -35,23 +35,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    fuzz_next_input();
-    const char *text = reinterpret_cast<const char *>(data);
-    const bool loads = text_loads(text, size);
-
-    constexpr int kUntouched = -12345;
-    int code = kUntouched;
-    const int result = get_msg_id_from_json_string(text, size, &code);
-    if (!loads) {
-        FUZZ_CHECK(result == -2 && code == kUntouched);
-    } else if (result == -2) {
-        FUZZ_CHECK(code == 0); // a "msgId" this link does not know
-    } else {
-        FUZZ_CHECK(result == 0);
-        FUZZ_CHECK(code == kUntouched || known_code(code));
-    }
-
-    for (const ReplyParser &p : kParsers)
-        parse_and_release(parse_json_message, p, text, size, loads);
+    fuzz_reply_text(get_msg_id_from_json_string, parse_json_message, kParsers, known_code, data, size);
     return 0;
 }

@@ -7,7 +7,9 @@
 
 #include "kov/lbs_plugin_consumer_json_parser.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 struct ReplyParser {
@@ -77,6 +79,37 @@ inline bool text_loads(const char *text, size_t size)
     FUZZ_CHECK(parser != nullptr && object != nullptr && json_node_get_object(node) == object);
     g_object_unref(parser);
     return true;
+}
+
+using ReplyClassifier = int (*)(const char *text, size_t length, int *msg_id);
+using ReplyParse = int (*)(const char *, size_t, JsonObjectForeach, void *);
+
+// One input through a link's receive path. Classification leaves the code
+// untouched when the text does not load or has no "msgId", refuses a
+// "msgId" the link does not know with code 0, or names a code it knows; then
+// every reply parser of the link runs on the same text.
+template <size_t N>
+void fuzz_reply_text(ReplyClassifier classify, ReplyParse parse, const std::array<ReplyParser, N> &parsers,
+                     bool (*known_code)(int), const uint8_t *data, size_t size)
+{
+    fuzz_next_input();
+    const char *text = reinterpret_cast<const char *>(data);
+    const bool loads = text_loads(text, size);
+
+    constexpr int kUntouched = -12345;
+    int code = kUntouched;
+    const int result = classify(text, size, &code);
+    if (!loads) {
+        FUZZ_CHECK(result == -2 && code == kUntouched);
+    } else if (result == -2) {
+        FUZZ_CHECK(code == 0);
+    } else {
+        FUZZ_CHECK(result == 0);
+        FUZZ_CHECK(code == kUntouched || known_code(code));
+    }
+
+    for (const ReplyParser &p : parsers)
+        parse_and_release(parse, p, text, size, loads);
 }
 
 #endif // LBS_FUZZ_PARSER_RECORDS_H
