@@ -40,8 +40,11 @@ int lbs_consumer_plugin_init(lbs_consumer_event_cb cb, void *user_data)
     return g_kov_init_result;
 }
 int lbs_consumer_plugin_deinit(void *arg) { return record_stop("kov deinit", arg); }
-int lbs_consumer_plugin_request(int action, void *)
+void *g_request_data = nullptr; // the record the last forwarded request carried
+
+int lbs_consumer_plugin_request(int action, void *data)
 {
+    g_request_data = data;
     g_calls.push_back({"kov request " + std::to_string(action)});
     return g_kov_request_result;
 }
@@ -51,8 +54,9 @@ int lbs_consumer_plugin_bap_init(lbs_consumer_event_cb cb, void *user_data)
     return g_bap_init_result;
 }
 int lbs_consumer_plugin_bap_deinit(void *arg) { return record_stop("bap deinit", arg); }
-int lbs_consumer_plugin_bap_request(int action, void *)
+int lbs_consumer_plugin_bap_request(int action, void *data)
 {
+    g_request_data = data;
     g_calls.push_back({"bap request " + std::to_string(action)});
     return g_bap_request_result;
 }
@@ -290,6 +294,16 @@ TEST_F(FrontEnd, RequestsGoToTheActiveLinkAndReturnItsResult)
     EXPECT_EQ(lbs_consumer_plugin_pre_request(12345, nullptr), -51);
     EXPECT_EQ(calls(), (Calls{"bap request 929", "bap request 12345"}));
     g_bap_request_result = 1;
+
+    // The host's record reaches the link as it is.
+    tracking_req_info start = {CONSUMER_METHOD_GPS, 1, 0};
+    lbs_consumer_plugin_pre_request(CONSUMER_ACTION_START_SESSION, &start);
+    EXPECT_EQ(g_request_data, &start);
+    wms_turns(false, 0);
+    wms_turns(true, 0);
+    lbs_consumer_plugin_pre_request(CONSUMER_ACTION_START_SESSION, &start);
+    EXPECT_EQ(calls().back(), "kov request 1");
+    EXPECT_EQ(g_request_data, &start);
 }
 
 TEST_F(FrontEnd, RequestWithNoLinkReturnsZeroQuietly)
