@@ -129,30 +129,73 @@ TEST_F(JsonFrame, ClassifiesByMessageIdAndRefusesDeepOrSeveralValuedTextsUnparse
         // inside strings, brackets are text
         {kBoth, R"({"msgId":"lbs-gps-plus-rsp","note":")" + open + R"("})", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
         {kBoth, R"({"msgId":"lbs-gps-plus-rsp","note":"\")" + open + R"("})", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
-        // outside standard strings they count, even where json-glib skips them
-        {kBoth, R"({"msgId":"lbs-gps-plus-rsp","note":')" + open + R"('})", -2, kUntouched, kTooDeep},
-        {kBoth, R"({"msgId":"lbs-gps-plus-rsp" /*)" + open + R"(*/})", -2, kUntouched, kTooDeep},
+        // and so they are in json-glib's single-quoted strings and comments
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp","note":')" + open + R"('})", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp","note":')" + close + R"('})", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp" /*)" + open + R"(*/})", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, R"({"msgId":'a[b{c'})", -2, 0, "[a[b{c] is not handled"},
+        // a comment runs from a '/' to the next '/', whatever lies between
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp" /* ]]'"} */})", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} /)" + open, -2, kUntouched, "error != NULL!!!"}, // never closed
         // an escaped backslash ends the string; what follows is structure
         {kBoth, R"({"a":"\\",)" + open + close + "}", -2, kUntouched, kTooDeep},
-        // json-glib's single-quoted strings and comments cannot hide a quote,
-        // nor can a strict lexer's strings hide what json-glib would parse
+        // a quote inside the other kind of string or inside a comment starts
+        // nothing, and comment marks inside strings open nothing
         {kBoth, R"({"a":'"',"b":)" + open + close + "}", -2, kUntouched, kTooDeep},
         {kBoth, R"({"a":/*"*/)" + open + close + "}", -2, kUntouched, kTooDeep},
+        {kBoth, R"({"a":/* x / )" + open + close + " */}", -2, kUntouched, kTooDeep},
+        {kBoth, R"({"a":'\',"b":)" + open + close + "}", -2, kUntouched, kTooDeep}, // no escapes in '...'
         {kBoth, R"({"a":"/*","b":)" + open + close + R"(,"c":"*/"})", -2, kUntouched, kTooDeep},
         {kBoth, R"({"a":"'","b":)" + open + close + R"(,"c":"'"})", -2, kUntouched, kTooDeep},
+        // after one value json-glib reads on only into an object, an array or
+        // a var statement; anything else is its own parse error, harmless
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} 5)", -2, kUntouched, "error != NULL!!!"},
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"};)", -2, kUntouched, "error != NULL!!!"},
+        {kBoth, R"("a" "b")", -2, kUntouched, "error != NULL!!!"},
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} // trailing comment)", -2, kUntouched, "error != NULL!!!"}, // "//" is a whole comment
+        {kBoth, R"(varx = {"msgId":"lbs-gps-plus-rsp"})", -2, kUntouched, "error != NULL!!!"},
+        {kBoth, "this is not json", -2, kUntouched, "error != NULL!!!"}, // an unknown word stops it at once
+        // after a bare token json-glib's scanner may read on ("$ 1" is one
+        // number, "- 1" too), so the guard stays strict there
+        {kBoth, "5/**/5", -2, kUntouched, kSeveral},
+        {kBoth, "- 1 {}", -2, kUntouched, kSeveral},
+        {kBoth, "$ 1 {}", -2, kUntouched, kSeveral},
+        {kBoth, R"(not json {"msgId":"lbs-gps-plus-rsp"} {"a":)" + open, -2, kUntouched, "error != NULL!!!"},
         // one value and nothing after it but white space
         {kBoth, " \r\n\t{\"msgId\":\"lbs-gps-plus-rsp\"} \n", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
         {kBoth, R"({"msgId":"lbs-gps-plus-rsp","a":"}{"})", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
         {kBoth, R"({"msgId":"lbs-gps-plus-rsp"}{"msgId":"lbs-ntp-time-rsp"})", -2, kUntouched, kSeveral},
         {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} {"a":1})", -2, kUntouched, kSeveral},
         {kBoth, "[1][2]", -2, kUntouched, kSeveral},
-        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} 5)", -2, kUntouched, kSeveral},
-        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"};)", -2, kUntouched, kSeveral},
         {kBoth, R"(5 {"msgId":"lbs-gps-plus-rsp"})", -2, kUntouched, kSeveral},
         {kBoth, R"(5{"msgId":"lbs-gps-plus-rsp"})", -2, kUntouched, kSeveral},
-        {kBoth, R"("a" "b")", -2, kUntouched, kSeveral},
-        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} /* trailing comment */)", -2, kUntouched, kSeveral},
-        {kBoth, R"(var a = {"msgId":"lbs-gps-plus-rsp"};)", -2, kUntouched, kSeveral},
+        // json-glib also reads these as one value: a leading byte-order mark,
+        // trailing comments, and a var statement
+        {kBoth, "\xEF\xBB\xBF{\"msgId\":\"lbs-gps-plus-rsp\"}", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} /* trailing comment */)", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} //)", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, "{\"msgId\":\"lbs-gps-plus-rsp\"} //\n", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, R"(var a = {"msgId":"lbs-gps-plus-rsp"};)", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, R"(var a = {"msgId":"lbs-gps-plus-rsp"})", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        {kBoth, "\xEF\xBB\xBF /*c*/ var\treply-1/*c*/=\n{\"msgId\":'lbs-gps-plus-rsp'} ; /*c*/\r\n", 0, MSG_ID_GPS_PLUS_RSP, nullptr},
+        // ... but none of them hides a second value or deep nesting
+        {kBoth, "\xEF\xBB\xBF" + nested(LBS_JSON_MAX_NESTING + 1), -2, kUntouched, kTooDeep},
+        {kBoth, "\xEF\xBB\xBF" + open, -2, kUntouched, kTooDeep},
+        {kBoth, "\xEF\xBB\xBF\xEF\xBB\xBF{\"msgId\":\"lbs-gps-plus-rsp\"}", -2, kUntouched, kSeveral}, // one mark only
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} /* c */ {"msgId":"lbs-ntp-time-rsp"})", -2, kUntouched, kSeveral},
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} /* a/ {"msgId":"lbs-ntp-time-rsp"} /*/)", -2, kUntouched, kSeveral},
+        {kBoth, "{\"msgId\":\"lbs-gps-plus-rsp\"} //\n{\"msgId\":\"lbs-ntp-time-rsp\"}", -2, kUntouched, kSeveral},
+        {kBoth, "var a = " + nested(LBS_JSON_MAX_NESTING + 1) + ";", -2, kUntouched, kTooDeep},
+        {kBoth, R"(var a = 1; {"msgId":"lbs-gps-plus-rsp"})", -2, kUntouched, kSeveral},
+        {kBoth, R"(var a = 1 {"msgId":"lbs-gps-plus-rsp"})", -2, kUntouched, kSeveral},
+        {kBoth, R"(var a = {"msgId":"lbs-gps-plus-rsp"}; var b = {"a":1};)", -2, kUntouched, kSeveral},
+        {kBoth, R"(var a = {"msgId":"lbs-gps-plus-rsp"};;)", -2, kUntouched, kSeveral},
+        {kBoth, R"({"msgId":"lbs-gps-plus-rsp"} var b = {"a":1};)", -2, kUntouched, kSeveral},
+        {kBoth, R"(1 var b = {"msgId":"lbs-gps-plus-rsp"};)", -2, kUntouched, kSeveral},
+        // json-glib ends a var statement at a semicolon even inside open brackets
+        {kBoth, R"(var a = [{"msgId":"lbs-gps-plus-rsp"};{"a":1})", -2, kUntouched, kSeveral},
+        {kBoth, R"(var a = {"msgId":"lbs-gps-plus-rsp";[1])", -2, kUntouched, kSeveral},
+        // "varx" is a name, not the keyword
         {kBoth, "]]]]]]]]" + open, -2, kUntouched, kSeveral}, // stray closers buy no depth either
         // inputs the fuzzer found leaking inside json-glib
         {kBoth, R"({"result":1,"reason":0}{"msgId":"lbs-switch-location-setting-rsp","result":1})", -2, kUntouched, kSeveral},

@@ -24,61 +24,163 @@ int node_type(JsonNode *node)
 }
 
 // ---- Shape guard --------------------------------------------------------
+//
+// The guard reads a text the way json-glib's scanner does, so that it skips
+// exactly what json-glib skips:
+//  - white space: space, tab, line feed and carriage return;
+//  - a comment, opened by '/' and closed by the next '/' (json-glib has no
+//    line comments: "/* a */" is one comment, "// a" an empty one followed by
+//    "a", and a line break closes nothing);
+//  - text in a double-quoted string (backslash escapes) or a single-quoted one
+//    (no escapes);
+//  - a UTF-8 byte-order mark as the very first bytes.
+// json-glib also reads "var name = value;" as the one value, with or without
+// the semicolon; a semicolon ends that statement even inside brackets still
+// open.
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool json_space(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// Reads text as a lexer that knows double-quoted strings with backslash
-// escapes and, with json_glib_extensions, the two things json-glib's scanner
-// accepts besides: single-quoted strings (no escapes) and C comments. It
-// finds the first prefix that opens more than LBS_JSON_MAX_NESTING brackets
-// still open, or anything but white space after the first complete value.
-// json-glib stops at the first token it rejects, so counting every closing
-// bracket can only make this guard stricter, never blinder.
-lbs::protocol::JsonShape read_shape(std::string_view text, bool json_glib_extensions)
+bool name_start(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+bool name_char(char c)
+{
+    return name_start(c) || (c >= '0' && c <= '9') || c == '-';
+}
+
+// The first position at or after i that is neither white space nor inside a
+// comment; text.size() when none is, or when a comment is left open.
+std::size_t skip_blanks(std::string_view text, std::size_t i)
+{
+    while (i < text.size()) {
+        if (json_space(text[i])) {
+            ++i;
+        } else if (text[i] == '/') {
+            const std::size_t close = text.find('/', i + 1);
+            i = close == std::string_view::npos ? text.size() : close + 1;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
+
+// Where the value of a "var name =" statement starting at i begins (just after
+// the '='), or npos when the text does not start so. A near miss is read as
+// plain tokens, which json-glib rejects before it has read a value.
+std::size_t var_value_start(std::string_view text, std::size_t i)
+{
+    i = skip_blanks(text, i);
+    if (text.substr(i, 3) != "var")
+        return std::string_view::npos;
+    const std::size_t after_keyword = i + 3;
+    i = skip_blanks(text, after_keyword);
+    if (i == after_keyword || i == text.size() || !name_start(text[i]))
+        return std::string_view::npos; // "varx" is a name, not the keyword
+    while (i < text.size() && name_char(text[i]))
+        ++i;
+    i = skip_blanks(text, i);
+    return i < text.size() && text[i] == '=' ? i + 1 : std::string_view::npos;
+}
+
+// After a complete first value (not a var statement) json-glib reads on only
+// into another object, array or var statement, which it then parses and
+// leaks; at any other token it stops with a parse error and builds nothing
+// more, so whatever follows cannot hurt.
+bool opens_another_statement(std::string_view text, std::size_t i)
+{
+    return text[i] == '{' || text[i] == '[' || text.substr(i, 3) == "var";
+}
+
+// A word json-glib rejects as the first token ("unexpected identifier"), so
+// that it reads nothing after it: any name but true, false, null and var.
+bool starts_with_unknown_word(std::string_view text, std::size_t i)
+{
+    if (i >= text.size() || !name_start(text[i]))
+        return false;
+    std::size_t end = i;
+    while (end < text.size() && name_char(text[end]) && text[end] != '-')
+        ++end;
+    const std::string_view word = text.substr(i, end - i);
+    return word != "true" && word != "false" && word != "null" && word != "var";
+}
+
+// Finds the first prefix that opens more than LBS_JSON_MAX_NESTING brackets
+// still open, or anything but blanks after the first complete statement (a
+// value, or a var statement with its one semicolon). json-glib stops at the
+// first token it rejects, so counting every closing bracket, or taking a
+// malformed run of characters for one token, can only make this guard
+// stricter, never blinder.
+lbs::protocol::JsonShape read_shape(std::string_view text)
 {
     using lbs::protocol::JsonShape;
     enum class State { Plain, Double, DoubleEscape, Single, Comment };
+    enum class Root { None, Scalar, Done }; // the first top-level value
+    std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    const std::size_t var_value = var_value_start(text, start);
+    bool semicolon_due = var_value != std::string_view::npos; // may close the statement
+    // Outside a var statement json-glib stops at the first token after the
+    // first value unless that token opens another value.
+    const bool plain_text = !semicolon_due;
+    if (semicolon_due)
+        start = var_value;
+
     State state = State::Plain;
+    Root root = Root::None;
     int depth = 0;
-    bool in_scalar = false; // inside a bare top-level token such as 5 or true
-    bool root_done = false; // a complete top-level value has been read
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    bool lone_minus = false;  // the first value so far is just "-"
+    bool root_scalar = false; // the first value was a bare token, not an object, array or string
+    if (plain_text && starts_with_unknown_word(text, skip_blanks(text, start)))
+        return JsonShape::Acceptable;
+    for (std::size_t i = start; i < text.size(); ++i) {
         const char c = text[i];
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
         switch (state) {
         case State::Plain:
-            if (json_glib_extensions && c == '/' && next == '*') {
-                state = State::Comment;
-                ++i;
-                root_done = root_done || in_scalar;
-                in_scalar = false;
+            if (c == '/' || (depth == 0 && json_space(c))) {
+                // a bare top-level token such as 5 or true ends here; a lone
+                // minus sign does not: json-glib reads "- 1" as one number
+                if (root == Root::Scalar && !lone_minus) {
+                    root = Root::Done;
+                    root_scalar = true;
+                }
+                if (c == '/')
+                    state = State::Comment;
                 continue;
             }
-            if (depth == 0) {
-                if (json_space(c)) {
-                    root_done = root_done || in_scalar;
-                    in_scalar = false;
-                    continue;
-                }
-                if (root_done)
-                    return JsonShape::SeveralValues;
+            if (c == ';' && semicolon_due && (depth > 0 || root != Root::None)) {
+                // json-glib ends a var statement at a semicolon even where it
+                // still expects a bracket to close, and reads what follows as
+                // further statements.
+                semicolon_due = false;
+                depth = 0;
+                root = Root::Done;
+                continue;
             }
-            if (c == '"' || (json_glib_extensions && c == '\'')) {
-                if (depth == 0 && in_scalar)
+            if (depth == 0 && root == Root::Done)
+                return plain_text && !root_scalar && !opens_another_statement(text, i) ? JsonShape::Acceptable
+                                                                                      : JsonShape::SeveralValues;
+            if (c == '"' || c == '\'' || c == '[' || c == '{') {
+                if (depth == 0 && root == Root::Scalar)
                     return JsonShape::SeveralValues;
-                state = c == '"' ? State::Double : State::Single;
-            } else if (c == '[' || c == '{') {
-                if (depth == 0 && in_scalar)
-                    return JsonShape::SeveralValues;
-                if (++depth > LBS_JSON_MAX_NESTING)
+                if (c == '"')
+                    state = State::Double;
+                else if (c == '\'')
+                    state = State::Single;
+                else if (++depth > LBS_JSON_MAX_NESTING)
                     return JsonShape::TooDeep;
             } else if ((c == ']' || c == '}') && depth > 0) {
-                root_done = --depth == 0;
+                if (--depth == 0)
+                    root = Root::Done;
             } else if (depth == 0) {
-                in_scalar = true;
+                lone_minus = root == Root::None && c == '-';
+                root = Root::Scalar;
             }
             break;
         case State::Double:
@@ -86,7 +188,8 @@ lbs::protocol::JsonShape read_shape(std::string_view text, bool json_glib_extens
                 state = State::DoubleEscape;
             } else if (c == '"') {
                 state = State::Plain;
-                root_done = root_done || depth == 0;
+                if (depth == 0)
+                    root = Root::Done;
             }
             break;
         case State::DoubleEscape:
@@ -95,14 +198,13 @@ lbs::protocol::JsonShape read_shape(std::string_view text, bool json_glib_extens
         case State::Single:
             if (c == '\'') {
                 state = State::Plain;
-                root_done = root_done || depth == 0;
+                if (depth == 0)
+                    root = Root::Done;
             }
             break;
         case State::Comment:
-            if (c == '*' && next == '/') {
+            if (c == '/')
                 state = State::Plain;
-                ++i;
-            }
             break;
         }
     }
@@ -437,8 +539,7 @@ namespace lbs::protocol {
 
 JsonShape json_shape(std::string_view text)
 {
-    const JsonShape strict = read_shape(text, false);
-    return strict != JsonShape::Acceptable ? strict : read_shape(text, true);
+    return read_shape(text);
 }
 
 int classify_message(const Dialect &dialect, const char *text, size_t length, int *msg_id)

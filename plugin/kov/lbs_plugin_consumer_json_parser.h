@@ -239,12 +239,20 @@ void exercise_info_parser(JsonObject *object, const gchar *member_name, JsonNode
 namespace lbs::protocol {
 
 /* Whether json-glib may be given the text. TooDeep: brackets nest deeper
- * than LBS_JSON_MAX_NESTING. SeveralValues: something other than white space
- * follows the first complete value. A bracket is left out only when it lies
- * inside a double-quoted string, the one kind of string valid replies use:
- * json-glib also accepts single-quoted strings and C comments, so the guard
- * reads the text both with and without those and refuses what either reading
- * refuses; neither kind can hide structure from it. */
+ * than LBS_JSON_MAX_NESTING. SeveralValues: after the first complete value
+ * comes something json-glib would go on to parse (another object, array or
+ * var statement; after a bare token such as a number, anything at all), or,
+ * when the text has the form "var name = value;" that json-glib also reads as
+ * one value, anything but white space or a comment follows that statement and
+ * its one semicolon. Everything else json-glib rejects by itself without
+ * building anything more (an unknown word first, a stray token after an
+ * object), so it gets to say so. The text is read with json-glib's own
+ * rules, so a bracket or a second value is left out exactly where json-glib
+ * reads text rather than structure: inside a double-quoted string (backslash
+ * escapes), a single-quoted one (no escapes), or a comment, which json-glib
+ * opens at a '/' and closes at the next '/' ("// a" is an empty comment
+ * followed by "a"). A byte-order mark as the very first bytes is skipped, as
+ * json-glib skips it. */
 enum class JsonShape { Acceptable, TooDeep, SeveralValues };
 JsonShape json_shape(std::string_view text);
 
