@@ -74,7 +74,7 @@ int _kinetra_consumer_stop()
 
     const int refcnt = g_get_exercise_refcnt();
     if (refcnt < 1) {
-        LBS_LOGW("Already stopped. [%d]", refcnt);
+        LBS_LOGE("Already stopped. [%d]", refcnt);
         enter_state(KINETRA_STATE_STOPPED, KINETRA_CMD_STOP);
         return LBS_CONSUMER_PLUGIN_ERROR_NONE;
     }
@@ -239,10 +239,10 @@ void _kinetra_consumer_handle_response(exercise_info_rsp_data *rsp)
 
     switch (rsp->result) {
     case 1:
-        LBS_LOGI("LBS_VALUE_RESULT_OK. cmd [%d]", last_cmd);
+        LBS_LOGE("LBS_VALUE_RESULT_OK. cmd [%d]", last_cmd);
         // Figures only matter to the host while its session runs.
         if (state != KINETRA_STATE_RUNNING) {
-            LBS_LOGI("Do not handle. current_state [%d], last_cmd [%d]", state, last_cmd);
+            LBS_LOGE("Do not handle. current_state [%d], last_cmd [%d]", state, last_cmd);
             return;
         }
         if (rsp->p_exercise_info == nullptr) {
@@ -269,7 +269,7 @@ void _kinetra_consumer_handle_response(exercise_info_rsp_data *rsp)
         }
         return;
     case 3:
-        LBS_LOGI("GPS status changed to [%lld]", static_cast<long long>(rsp->reason));
+        LBS_LOGE("GPS status changed to [%lld]", static_cast<long long>(rsp->reason));
         respond_kinetra_info(CONSUMER_ERR_GPS_STATUS_CHANGED, rsp, last_cmd);
         return;
     default:

@@ -128,7 +128,7 @@ void prepare_target(const char *target)
 
 void receive_gps_plus_file(int transaction_id, const char *base_name)
 {
-    LBS_LOGI("====== GPS PLUS XTRA file downloading ======");
+    LBS_LOGE("====== GPS PLUS XTRA file downloading ======");
 
     bool acceptable = false;
     if (g_lbs_consumer == nullptr)
@@ -156,7 +156,7 @@ void receive_gps_plus_file(int transaction_id, const char *base_name)
     prepare_target(target.get());
     int ret = receiveFile(transaction_id, target.get(), 1);
     if (ret == 0) {
-        LBS_LOGI("gps plus data receiving accepted.");
+        LBS_LOGE("gps plus data receiving accepted.");
         return;
     }
     LBS_LOGE("receiveFile failed : [%d]", ret);
@@ -165,7 +165,7 @@ void receive_gps_plus_file(int transaction_id, const char *base_name)
 
 void receive_map_image_file(int transaction_id, const char *base_name)
 {
-    LBS_LOGI("====== Map image file downloading ======");
+    LBS_LOGE("====== Map image file downloading ======");
 
     const bool acceptable = g_lbs_consumer != nullptr &&
                             g_lbs_consumer->is_ready_to_receive_here_map_image == 1 &&
@@ -188,7 +188,7 @@ void receive_map_image_file(int transaction_id, const char *base_name)
     prepare_target(target.get());
     int ret = receiveFile(transaction_id, target.get(), 1);
     if (ret == 0) {
-        LBS_LOGI("here map image data receiving accepted.");
+        LBS_LOGE("here map image data receiving accepted.");
         return;
     }
     LBS_LOGE("receiveFile failed : [%d]", ret);
@@ -255,7 +255,7 @@ void give_image_to_media_owner(const char *path)
 
 void on_send_file(int transaction_id, const char *file_path, unsigned int agent_id)
 {
-    LBS_LOGI("file receiving is requested from provider - TransactionId(%d) FilePath(%s) AgentId(%u)",
+    LBS_LOGE("file receiving is requested from provider - TransactionId(%d) FilePath(%s) AgentId(%u)",
              transaction_id, printable(file_path), agent_id);
 
     GText base_name = base_name_of(file_path);
@@ -283,7 +283,7 @@ void on_send_completed(int transaction_id, const char *file_path, int result)
 void on_receive_completed(int transaction_id, const char *file_path, int result)
 {
     (void)transaction_id;
-    LBS_LOGI("File receive complete");
+    LBS_LOGE("File receive complete");
 
     GText base_name = base_name_of(file_path);
     if (!base_name) {
@@ -292,13 +292,13 @@ void on_receive_completed(int transaction_id, const char *file_path, int result)
         lbs_plugin_consumer_terminate_service_connection();
         return;
     }
-    LBS_LOGI("%s", base_name.get());
+    LBS_LOGE("%s", base_name.get());
 
     if (strstr(base_name.get(), kGpsPlusFileName) != nullptr) {
         g_set_ready_to_download_gps_extra_data_status(0);
         clear_requested_gps_extra_data();
         if (result == KOV_TRANSFER_COMPLETE_SUCCESS) {
-            LBS_LOGI("File is received successfully");
+            LBS_LOGE("File is received successfully");
             respond_extra_data(file_path);
         } else {
             log_transfer_failure(result);
@@ -308,7 +308,7 @@ void on_receive_completed(int transaction_id, const char *file_path, int result)
         g_set_ready_to_download_here_map_image_status(0);
         g_set_requested_map_image_data(0);
         if (result == KOV_TRANSFER_COMPLETE_SUCCESS) {
-            LBS_LOGI("File is received successfully");
+            LBS_LOGE("File is received successfully");
             give_image_to_media_owner(file_path);
             respond_here_map_download(0, file_path);
         } else {
@@ -323,5 +323,5 @@ void on_receive_completed(int transaction_id, const char *file_path, int result)
 
 void on_file_recv_progress(int transaction_id, unsigned int percent, unsigned int agent_id)
 {
-    LBS_LOGI("receiving - TransactionId(%d) Progress[%u %%] AgentId(%u)", transaction_id, percent, agent_id);
+    LBS_LOGE("receiving - TransactionId(%d) Progress[%u %%] AgentId(%u)", transaction_id, percent, agent_id);
 }
