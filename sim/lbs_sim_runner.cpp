@@ -253,6 +253,16 @@ void Runner::deliver(const Command &cmd)
         if (bap_ctl_send_completed(n(0)) == 0)
             missed("a data send completed callback");
         break;
+    case Verb::BapTransferDone: {
+        // The daemon finishes the transfer the plugin accepted last, at the
+        // path the plugin chose.
+        const int id = bap_ctl_last_accepted_transfer();
+        if (id == 0)
+            sink_.note(alarmmgr_ctl_now(), "no accepted transfer to complete; nothing delivered");
+        else if (bap_ctl_complete_transfer(id, n(0)) == 0)
+            missed("a file receiving completed callback");
+        break;
+    }
     default:
         break;
     }

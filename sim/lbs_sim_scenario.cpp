@@ -20,7 +20,7 @@ struct Syntax {
     std::array<std::string_view, 3> arg_names;
 };
 
-constexpr std::array<Syntax, 25> kSyntax = {{
+constexpr std::array<Syntax, 26> kSyntax = {{
     {"", "init", Verb::Init, 0, {}, {}},
     {"", "deinit", Verb::Deinit, 0, {}, {}},
     {"", "advance", Verb::Advance, 1, {Arg::Seconds}, {"SECONDS"}},
@@ -46,6 +46,7 @@ constexpr std::array<Syntax, 25> kSyntax = {{
     {"bap", "file_incoming", Verb::BapFileIncoming, 3, {Arg::Int32, Arg::Path, Arg::Int32}, {"HANDLE", "NAME", "ID"}},
     {"bap", "file_completed", Verb::BapFileCompleted, 3, {Arg::Int32, Arg::Path, Arg::Int32}, {"STATUS", "PATH", "ID"}},
     {"bap", "send_completed", Verb::BapSendCompleted, 1, {Arg::Int32}, {"RESULT"}},
+    {"bap", "transfer_done", Verb::BapTransferDone, 1, {Arg::Int32}, {"STATUS"}},
 }};
 
 // The call names `kov result` and `bap result` accept. Kept here rather than

@@ -45,6 +45,7 @@ enum class Verb {
     BapFileIncoming,      // numbers: handle, id; text: name
     BapFileCompleted,     // numbers: status, id; text: path
     BapSendCompleted,     // numbers: result
+    BapTransferDone,      // numbers: status
     Advance,              // numbers: seconds
 };
 

@@ -129,4 +129,45 @@ TEST_F(Daemon, DeliveriesReachTheServicesThatHaveTheCallbackInHandleOrder)
     EXPECT_EQ(g_seen, (Seen{"data 1 abc", "data 2 abc", "data 2 z"}));
 }
 
+TEST_F(Daemon, TransfersRememberTheAnswerAndCompleteOnlyWhatWasAccepted)
+{
+    const bap_service_h h = add();
+    const auto completed = [](bap_service_h s, int status, const char *path, int id, void *) {
+        note("completed", s, status, path, id);
+    };
+    ASSERT_EQ(bap_service_set_file_transfer_receiving_completed_cb(h, completed, nullptr), 0);
+    const char *path = "unset";
+
+    EXPECT_EQ(bap_ctl_transfer_answer(7, &path), BAP_CTL_TRANSFER_UNKNOWN);
+    bap_ctl_file_incoming(3, "gpsPlus.dat", 7);
+    EXPECT_EQ(bap_ctl_transfer_answer(7, &path), BAP_CTL_TRANSFER_OFFERED);
+    EXPECT_EQ(path, nullptr);
+    EXPECT_EQ(bap_ctl_complete_transfer(7, 1), -1); // not accepted: nothing reported
+
+    // A refused accept is no answer; the accepted one is the last to complete.
+    bap_ctl_set_result("bap_service_file_transfer_receive", BAP_ERROR_OPERATION_FAILED);
+    EXPECT_EQ(bap_service_file_transfer_receive(3, "/x/gpsPlus.dat", 7), BAP_ERROR_OPERATION_FAILED);
+    EXPECT_EQ(bap_ctl_transfer_answer(7, nullptr), BAP_CTL_TRANSFER_OFFERED);
+    EXPECT_EQ(bap_ctl_last_accepted_transfer(), 0);
+    bap_ctl_set_result("bap_service_file_transfer_receive", 0);
+    EXPECT_EQ(bap_service_file_transfer_receive(3, "/x/gpsPlus.dat", 7), 0);
+    EXPECT_EQ(bap_ctl_transfer_answer(7, &path), BAP_CTL_TRANSFER_ACCEPTED);
+    EXPECT_STREQ(path, "/x/gpsPlus.dat");
+    EXPECT_EQ(bap_ctl_last_accepted_transfer(), 7);
+
+    bap_ctl_file_incoming(4, "other.bin", 8);
+    EXPECT_EQ(bap_service_file_transfer_reject(4, 8), 0);
+    EXPECT_EQ(bap_ctl_transfer_answer(8, nullptr), BAP_CTL_TRANSFER_REJECTED);
+    EXPECT_EQ(bap_ctl_complete_transfer(8, 1), -1);
+
+    EXPECT_EQ(bap_ctl_complete_transfer(7, 1), 1);
+    EXPECT_EQ(bap_ctl_transfer_answer(7, nullptr), BAP_CTL_TRANSFER_ENDED);
+    EXPECT_EQ(bap_ctl_last_accepted_transfer(), 0);
+    EXPECT_EQ(bap_ctl_complete_transfer(7, 1), -1); // a transfer ends once
+    EXPECT_EQ(g_seen, (Seen{"completed 1 1 /x/gpsPlus.dat 7"}));
+
+    bap_ctl_reset();
+    EXPECT_EQ(bap_ctl_transfer_answer(7, nullptr), BAP_CTL_TRANSFER_UNKNOWN);
+}
+
 } // namespace

@@ -33,3 +33,9 @@ foreach(module
       LIBS lbs_plugin_static)
   endif()
 endforeach()
+
+# These remove and recreate the plugin's file directory; they must not run
+# beside each other.
+if(TARGET lbs_plugin_consumer_kov_intf_file_test)
+  set_tests_properties(lbs_plugin_consumer_kov_intf_file_test PROPERTIES RESOURCE_LOCK lbs_file_directory)
+endif()

@@ -76,6 +76,12 @@ struct StoredCall {
     std::string text;
 };
 
+// A file the phone offered, and how the client answered.
+struct Transfer {
+    int answer = BAP_CTL_TRANSFER_OFFERED;
+    std::string path; // where an accepted transfer is stored
+};
+
 struct Daemon {
     int device_status = BAP_CONNECTION_STATUS_CONNECTED;
     int service_status = BAP_CONNECTION_STATUS_CONNECTED;
@@ -83,6 +89,8 @@ struct Daemon {
     std::map<bap_service_h, Service> services; // ordered by handle
     bap_service_h next_handle = 1;
     std::deque<StoredCall> calls;
+    std::map<int, Transfer> transfers; // by transfer id
+    int last_accepted = 0;             // transfer id; 0 none waiting to complete
     bap_ctl_observer observer = nullptr;
     void *observer_data = nullptr;
 };
@@ -321,6 +329,12 @@ extern "C" int bap_service_file_transfer_receive(bap_transfer_h transfer, const 
     call.result = configured(call.name);
     if (call.result == BAP_ERROR_NONE && file_path == nullptr)
         call.result = BAP_ERROR_INVALID_PARAMETER;
+    if (call.result == BAP_ERROR_NONE) {
+        Transfer &t = daemon_state().transfers[transfer_id];
+        t.answer = BAP_CTL_TRANSFER_ACCEPTED;
+        t.path = file_path;
+        daemon_state().last_accepted = transfer_id;
+    }
     return record(call, file_path, file_path != nullptr ? std::strlen(file_path) : 0);
 }
 
@@ -331,6 +345,8 @@ extern "C" int bap_service_file_transfer_reject(bap_transfer_h transfer, int tra
     call.transfer = transfer;
     call.transfer_id = transfer_id;
     call.result = configured(call.name);
+    if (call.result == BAP_ERROR_NONE)
+        daemon_state().transfers[transfer_id].answer = BAP_CTL_TRANSFER_REJECTED;
     return record(call);
 }
 
@@ -434,6 +450,7 @@ extern "C" int bap_ctl_send_completed(int result)
 
 extern "C" int bap_ctl_file_incoming(bap_transfer_h transfer, const char *file_name, int transfer_id)
 {
+    daemon_state().transfers[transfer_id] = Transfer{};
     return for_each_callback<bap_file_incoming_cb>(kFileIncoming, [&](bap_service_h, auto cb, void *ud) {
         cb(transfer, file_name, transfer_id, ud);
     });
@@ -450,4 +467,33 @@ extern "C" int bap_ctl_file_progress(int transfer_id, unsigned int percent)
     return for_each_callback<bap_file_transfer_progress_cb>(kProgress, [&](bap_service_h h, auto cb, void *ud) {
         cb(h, transfer_id, percent, ud);
     });
+}
+
+extern "C" int bap_ctl_transfer_answer(int transfer_id, const char **path)
+{
+    const auto it = daemon_state().transfers.find(transfer_id);
+    if (it == daemon_state().transfers.end())
+        return BAP_CTL_TRANSFER_UNKNOWN;
+    if (path != nullptr)
+        *path = it->second.answer == BAP_CTL_TRANSFER_ACCEPTED ? it->second.path.c_str() : nullptr;
+    return it->second.answer;
+}
+
+extern "C" int bap_ctl_last_accepted_transfer(void)
+{
+    return daemon_state().last_accepted;
+}
+
+extern "C" int bap_ctl_complete_transfer(int transfer_id, int status)
+{
+    Daemon &d = daemon_state();
+    const auto it = d.transfers.find(transfer_id);
+    if (it == d.transfers.end() || it->second.answer != BAP_CTL_TRANSFER_ACCEPTED)
+        return -1;
+    // The transfer ends here whatever the client does with the report.
+    const std::string path = it->second.path;
+    it->second.answer = BAP_CTL_TRANSFER_ENDED;
+    if (d.last_accepted == transfer_id)
+        d.last_accepted = 0;
+    return bap_ctl_file_receiving_completed(status, path.c_str(), transfer_id);
 }

@@ -13,9 +13,9 @@
  * Stand-in: no Bluetooth and no phone. Calls are recorded and answered with
  * the results and statuses set through bapd_client_control.h; callbacks are
  * delivered by the control side. It checks that a handle belongs to an added
- * service and that sent data fit in BAP_MAX_DATA_LENGTH bytes; it does not
- * move data or files, report send completion or progress by itself, or time
- * anything out.
+ * service and that sent data fit in BAP_MAX_DATA_LENGTH bytes, and remembers
+ * which offered files were accepted and where; it does not move data or
+ * files, report send completion or progress by itself, or time anything out.
  */
 #ifndef BAPD_CLIENT_H
 #define BAPD_CLIENT_H

@@ -68,6 +68,29 @@ int bap_ctl_file_incoming(bap_transfer_h transfer, const char *file_name, int tr
 int bap_ctl_file_receiving_completed(int status, const char *file_path, int transfer_id);
 int bap_ctl_file_progress(int transfer_id, unsigned int percent);
 
+/* File transfers. An offer delivered through bap_ctl_file_incoming is
+ * remembered by its transfer id with the client's answer: accepted (with the
+ * path the client gave) or rejected by a call that returned 0, otherwise
+ * still offered. A later offer with the same id starts afresh. */
+enum {
+    BAP_CTL_TRANSFER_UNKNOWN = -2,  /* never offered */
+    BAP_CTL_TRANSFER_REJECTED = -1,
+    BAP_CTL_TRANSFER_OFFERED = 0,   /* not answered yet */
+    BAP_CTL_TRANSFER_ACCEPTED = 1,
+    BAP_CTL_TRANSFER_ENDED = 2,     /* accepted and reported complete */
+};
+/* The transfer's state; *path (may be NULL) gets the path of an accepted
+ * transfer, NULL otherwise, valid until the next call of the control side. */
+int bap_ctl_transfer_answer(int transfer_id, const char **path);
+/* The id of the last transfer accepted and not yet completed; 0 when none. */
+int bap_ctl_last_accepted_transfer(void);
+/* Ends an accepted transfer: reports it through the receiving completed
+ * callbacks with status, its path and its id, as the daemon does once it has
+ * stored the file (the stand-in writes nothing). Returns the number of
+ * callbacks called, or -1, delivering nothing, when the transfer is not an
+ * accepted one. */
+int bap_ctl_complete_transfer(int transfer_id, int status);
+
 #ifdef __cplusplus
 }
 #endif

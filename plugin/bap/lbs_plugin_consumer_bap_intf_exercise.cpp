@@ -1,0 +1,256 @@
+// The exercise session on the second link. The phone computes the figures;
+// the watch starts, pauses, resumes, restarts and stops that computation
+// under the rules of the session's state, and hands the figures on while the
+// session runs. A running session keeps the BLE link awake with an alarm of
+// its own.
+//
+//   state      start  stop  restart  pause          resume  interval/coaching  figures
+//   stopped    run    stop  run      refused+event  refused refused+event      dropped
+//   running    run    stop  run      paused         refused sent               delivered
+//   paused     run    stop  run      refused+event  run     refused+event      dropped
+//
+// A state moves only when its request went out; stop moves in any case.
+#include "lbs_plugin_consumer_bap_intf_internal.h"
+
+#include "../lbs_plugin_consumer_log.h"
+#include "lbs_plugin_consumer_bap_main.h"
+
+namespace lbs::bap {
+namespace {
+
+bool has_state_record()
+{
+    if (g_bap_lbs_consumer == nullptr) {
+        LBS_LOGE("g_bap_lbs_consumer is NULL");
+        return false;
+    }
+    return true;
+}
+
+// 0 when the command can be looked at: the state record exists and, for a
+// command that sends the host's record, so does that record.
+int check(const kinetra_req_info *req, bool sends_record)
+{
+    if (!has_state_record())
+        return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
+    if (sends_record && req == nullptr) {
+        LBS_LOGE("req_info is NULL");
+        return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
+    }
+    return 0;
+}
+
+bool is_running()
+{
+    const int state = g_bap_lbs_consumer->current_state;
+    return state != KINETRA_STATE_STOPPED && state != KINETRA_STATE_PAUSED;
+}
+
+// A command the state does not allow never reaches the phone. Some refusals
+// are also told to the host, as an exercise event of the last command taken.
+int refuse(bool tell_host)
+{
+    LBS_LOGE("LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND. err[%d], current_state[%d]",
+             LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND, g_bap_lbs_consumer->current_state);
+    if (tell_host)
+        bap_respond_knt_info(CONSUMER_ERR_INVALID_KINETRA_COMMAND, nullptr, g_bap_lbs_consumer->last_cmd);
+    return LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND;
+}
+
+void take(int state, int cmd)
+{
+    g_bap_lbs_consumer->current_state = state;
+    g_bap_lbs_consumer->last_cmd = cmd;
+}
+
+int _bap_knt_start(const kinetra_req_info *req)
+{
+    if (const int error = check(req, true); error != 0)
+        return error;
+    const int result = bap_send_message(REQ_KINETRA_START, req);
+    if (result != 0) {
+        LBS_LOGE("Failed to send kinetra-start command. [%d]", result);
+        return result;
+    }
+    take(KINETRA_STATE_RUNNING, KINETRA_CMD_START);
+    // A start while running keeps the one alarm it has.
+    if (g_bap_lbs_consumer->knt_dummy_pkt_alarm_id == 0) {
+        LBS_LOGE("Enabled BLE dummy packet send handler");
+        bap_arm_keep_alive(&g_bap_lbs_consumer->knt_dummy_pkt_alarm_id);
+    }
+    return 0;
+}
+
+int _bap_knt_stop()
+{
+    if (const int error = check(nullptr, false); error != 0)
+        return error;
+    if (g_bap_lbs_consumer->knt_dummy_pkt_alarm_id != 0) {
+        LBS_LOGE("Disabled BLE dummy packet send handler");
+        bap_remove_alarm(&g_bap_lbs_consumer->knt_dummy_pkt_alarm_id);
+    }
+    const int result = bap_send_message(REQ_KINETRA_STOP, nullptr);
+    if (result != 0)
+        LBS_LOGE("Failed to send kinetra-stop command. [%d]. but consumer-side will be stopped.", result);
+    take(KINETRA_STATE_STOPPED, KINETRA_CMD_STOP);
+    return 0;
+}
+
+int _bap_knt_restart(const kinetra_req_info *req)
+{
+    if (const int error = check(req, true); error != 0)
+        return error;
+    const int result = bap_send_message(REQ_KINETRA_RESTART, req);
+    if (result != 0) {
+        LBS_LOGE("Failed to send kinetra-restart command. [%d]", result);
+        return result;
+    }
+    // Only a start arms the keep-alive; a restart leaves it as it is.
+    take(KINETRA_STATE_RUNNING, KINETRA_CMD_RESTART);
+    return 0;
+}
+
+int _bap_knt_pause()
+{
+    if (const int error = check(nullptr, false); error != 0)
+        return error;
+    if (!is_running())
+        return refuse(true);
+    const int result = bap_send_message(REQ_KINETRA_PAUSE, nullptr);
+    if (result != 0) {
+        LBS_LOGE("Failed to send kinetra-pause command. [%d]", result);
+        return result;
+    }
+    take(KINETRA_STATE_PAUSED, KINETRA_CMD_PAUSE);
+    return 0;
+}
+
+int _bap_knt_resume()
+{
+    if (const int error = check(nullptr, false); error != 0)
+        return error;
+    if (g_bap_lbs_consumer->current_state != KINETRA_STATE_PAUSED)
+        return refuse(false);
+    const int result = bap_send_message(REQ_KINETRA_RESUME, nullptr);
+    if (result != 0) {
+        LBS_LOGE("Failed to send kinetra-resume command. [%d]", result);
+        return result;
+    }
+    take(KINETRA_STATE_RUNNING, KINETRA_CMD_RESUME);
+    return 0;
+}
+
+int _bap_knt_change_interval(const kinetra_req_info *req)
+{
+    if (const int error = check(req, true); error != 0)
+        return error;
+    if (!is_running())
+        return refuse(true);
+    const int result = bap_send_message(REQ_KINETRA_CHANGE_INTERVAL, req);
+    if (result != 0)
+        LBS_LOGE("Failed to send kinetra-change interval command. [%d]", result);
+    return result;
+}
+
+int _bap_knt_change_coaching_set(const kinetra_req_info *req)
+{
+    if (const int error = check(nullptr, false); error != 0)
+        return error;
+    if (!is_running())
+        return refuse(true);
+    const int result = bap_send_message(REQ_KINETRA_CHANGE_COACHING_SET, req);
+    if (result != 0)
+        LBS_LOGE("Failed to send kinetra-change coaching set command. [%d]", result);
+    return result;
+}
+
+// The phone refused or could not serve the last command: an error event.
+void report_failure(const exercise_info_rsp_data &rsp)
+{
+    int error = CONSUMER_ERR_UNKNOWN;
+    if (rsp.reason == 1) {
+        LBS_LOGE("LBS_VALUE_KINETRA_INVALID_COMMAND");
+        error = CONSUMER_ERR_INVALID_KINETRA_COMMAND;
+    } else if (rsp.reason == 2) {
+        LBS_LOGE("LBS_VALUE_KINETRA_INSUFFICIENT_CONDITION_FOR_SERVICE");
+        if (g_bap_lbs_consumer->current_state == KINETRA_STATE_RUNNING)
+            error = CONSUMER_ERR_LOCATION_SETTING_OFF;
+        else
+            LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp.reason));
+    } else {
+        LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp.reason));
+    }
+    bap_respond_knt_info(error, nullptr, g_bap_lbs_consumer->last_cmd);
+}
+
+} // namespace
+
+void _bap_knt_handle_rsp(const exercise_info_rsp_data *rsp)
+{
+    if (rsp == nullptr) {
+        LBS_LOGE("Invalid parameter.");
+        return;
+    }
+    if (!has_state_record())
+        return;
+    const int last_cmd = g_bap_lbs_consumer->last_cmd;
+    switch (rsp->result) {
+    case 1:
+        LBS_LOGE("LBS_VALUE_RESULT_OK. cmd [%d]", last_cmd);
+        if (g_bap_lbs_consumer->current_state != KINETRA_STATE_RUNNING) {
+            // Figures that arrive while paused or stopped are dropped.
+            LBS_LOGE("Do not handle. current_state [%d], last_cmd [%d]", g_bap_lbs_consumer->current_state, last_cmd);
+            return;
+        }
+        if (rsp->p_exercise_info == nullptr) {
+            LBS_LOGE("rsp_info->p_exercise_info is NULL");
+            return;
+        }
+        bap_respond_knt_info(CONSUMER_ERR_NONE, rsp, last_cmd);
+        break;
+    case 2:
+        report_failure(*rsp);
+        break;
+    case 3:
+        LBS_LOGE("GPS status changed to [%lld]", static_cast<long long>(rsp->reason));
+        bap_respond_knt_info(CONSUMER_ERR_GPS_STATUS_CHANGED, rsp, last_cmd);
+        break;
+    default:
+        LBS_LOGE("Critical. Undefined result received from RavErodurad.[%lld]", static_cast<long long>(rsp->result));
+        break;
+    }
+}
+
+} // namespace lbs::bap
+
+using namespace lbs::bap;
+
+int bap_knt_handle_request(const kinetra_req_info *req)
+{
+    if (req == nullptr) {
+        LBS_LOGE("req_info is NULL");
+        return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
+    }
+    switch (req->command) {
+    case KINETRA_CMD_START:
+        LBS_REFCNT_LOGI("exercise start");
+        return _bap_knt_start(req);
+    case KINETRA_CMD_STOP:
+        LBS_REFCNT_LOGI("exercise stop");
+        return _bap_knt_stop();
+    case KINETRA_CMD_RESTART:
+        return _bap_knt_restart(req);
+    case KINETRA_CMD_PAUSE:
+        return _bap_knt_pause();
+    case KINETRA_CMD_RESUME:
+        return _bap_knt_resume();
+    case KINETRA_CMD_CHANGE_INTERVAL:
+        return _bap_knt_change_interval(req);
+    case KINETRA_CMD_CHANGE_COACHING_SET:
+        return _bap_knt_change_coaching_set(req);
+    default:
+        // The auto-pause settings included: this link has none.
+        LBS_LOGE("Not supported exercise command!! [%d]", req->command);
+        return CONSUMER_ERR_UNKNOWN;
+    }
+}

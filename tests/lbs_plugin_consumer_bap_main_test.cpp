@@ -1,0 +1,192 @@
+// The second link's responders where the scenarios cannot reach them: the
+// GPS accuracy limit at values JSON cannot carry (NaN) or that are too close
+// to write by hand, the order and number of position events, and every byte
+// of the answer this link gives itself to a setting change.
+#include "bap/lbs_plugin_consumer_bap_intf.h"
+#include "bap/lbs_plugin_consumer_bap_main.h"
+#include "lbs_plugin_consumer_common.h"
+
+#include "log_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<lbs_consumer_event_s> g_seen; // whole records, copied during the callback
+std::vector<std::string> g_paths;         // EXTRA_DATA paths, read during the callback
+
+int record_event(lbs_consumer_event_s *ev, void *)
+{
+    g_seen.push_back(*ev);
+    if (ev->type == CONSUMER_EVENT_EXTRA_DATA)
+        g_paths.push_back(ev->file.path != nullptr ? ev->file.path : "NULL");
+    return 0;
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+loc_tracking_rsp_message fix(double h_accuracy)
+{
+    loc_tracking_rsp_message m = {};
+    m.result = 1;
+    m.method = CONSUMER_METHOD_GPS;
+    m.timestamp = 90999;
+    m.latitude = 37.5;
+    m.longitude = 127.25;
+    m.h_accuracy = h_accuracy;
+    return m;
+}
+
+bool all_zero(const consumer_position &p)
+{
+    static const consumer_position zero = {};
+    return std::memcmp(&p, &zero, sizeof p) == 0;
+}
+
+class BapResponders : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_seen.clear();
+        g_paths.clear();
+        dlog_ctl_clear();
+        g_bap_consumer_cb = record_event;
+    }
+    void TearDown() override { g_bap_consumer_cb = nullptr; }
+
+    static std::vector<int> types()
+    {
+        std::vector<int> t;
+        for (const lbs_consumer_event_s &e : g_seen)
+            t.push_back(e.type);
+        return t;
+    }
+};
+
+TEST_F(BapResponders, GpsPositionsPassUpToAnAccuracyOf32AndVaguerOrUnknownOnesTimeOut)
+{
+    const struct {
+        double h_accuracy;
+        bool passes;
+    } rows[] = {
+        {32.0, true},
+        {std::nextafter(32.0, 0.0), true},
+        {0.0, true},
+        {std::nextafter(32.0, kInf), false},
+        {32.5, false},
+        {kInf, false},
+        {kNaN, false},
+        {-kNaN, false},
+    };
+    const int both[2] = {1, 1};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.h_accuracy);
+        g_seen.clear();
+        const loc_tracking_rsp_message m = fix(row.h_accuracy);
+        bap_respond_update_position(&m, both);
+        ASSERT_EQ(types(), (std::vector<int>{CONSUMER_EVENT_POSITION_GPS, CONSUMER_EVENT_POSITION_WPS}));
+
+        const lbs_consumer_event_s &gps = g_seen[0];
+        EXPECT_EQ(gps.error, row.passes ? CONSUMER_ERR_NONE : CONSUMER_ERR_TIMEOUT);
+        EXPECT_EQ(all_zero(gps.position.pos), !row.passes);
+        // The WPS event of the same reply keeps the position in every case.
+        const lbs_consumer_event_s &wps = g_seen[1];
+        EXPECT_EQ(wps.error, CONSUMER_ERR_NONE);
+        EXPECT_EQ(wps.position.pos.timestamp, 90u);
+        EXPECT_EQ(wps.position.pos.latitude, 37.5);
+        EXPECT_EQ(std::isnan(wps.position.pos.hor_accuracy), std::isnan(row.h_accuracy));
+    }
+}
+
+TEST_F(BapResponders, OneReplyGivesOneEventPerStartedMethodGpsFirstWithOneTime)
+{
+    const loc_tracking_rsp_message m = fix(3.0);
+    const struct {
+        int started[2];
+        std::vector<int> types;
+    } rows[] = {
+        {{1, 1}, {CONSUMER_EVENT_POSITION_GPS, CONSUMER_EVENT_POSITION_WPS}},
+        {{1, 0}, {CONSUMER_EVENT_POSITION_GPS}},
+        {{0, 1}, {CONSUMER_EVENT_POSITION_WPS}},
+        {{0, 0}, {}},
+    };
+    for (const auto &row : rows) {
+        g_seen.clear();
+        bap_respond_update_position(&m, row.started);
+        EXPECT_EQ(types(), row.types);
+        for (const lbs_consumer_event_s &e : g_seen)
+            EXPECT_EQ(std::memcmp(&e.position.pos, &g_seen[0].position.pos, sizeof e.position.pos), 0);
+    }
+}
+
+TEST_F(BapResponders, AVagueFailureIsATimeOutForGpsWhileWpsKeepsThePhonesReason)
+{
+    loc_tracking_rsp_message m = {};
+    m.result = 2;
+    m.reason = 4;
+    m.h_accuracy = 99.0;
+    const int both[2] = {1, 1};
+    bap_respond_update_position(&m, both);
+    ASSERT_EQ(g_seen.size(), 2u);
+    EXPECT_EQ(g_seen[0].error, CONSUMER_ERR_TIMEOUT);
+    EXPECT_EQ(g_seen[1].error, CONSUMER_ERR_LOCATION_NO_SERVICE);
+}
+
+TEST_F(BapResponders, NothingIsDeliveredWithoutAMessageTheStartedFlagsOrAHostCallback)
+{
+    const loc_tracking_rsp_message m = fix(3.0);
+    const int both[2] = {1, 1};
+    bap_respond_update_position(nullptr, both);
+    EXPECT_TRUE(logged(DLOG_ERROR, "loc_tracking_rsp_message NULL"));
+    bap_respond_update_position(&m, nullptr);
+    EXPECT_TRUE(logged(DLOG_ERROR, "is_method_started_array NULL"));
+    g_bap_consumer_cb = nullptr;
+    bap_respond_update_position(&m, both);
+    bap_respond_extra_data("/x/gpsPlus.dat");
+    EXPECT_TRUE(g_seen.empty());
+}
+
+TEST_F(BapResponders, TheLocalSettingChangeAnswerIsAllZeroAndRunsOnce)
+{
+    EXPECT_EQ(_bap_location_setting_change_idle_cb(nullptr), G_SOURCE_REMOVE);
+    ASSERT_EQ(g_seen.size(), 1u);
+    lbs_consumer_event_s expected;
+    std::memset(&expected, 0, sizeof expected);
+    expected.type = CONSUMER_EVENT_LOCATION_SETTING_CHANGE;
+    EXPECT_EQ(std::memcmp(&g_seen[0], &expected, sizeof expected), 0);
+}
+
+TEST_F(BapResponders, TheAssistancePathIsTheHostsOwnCopyOrNone)
+{
+    std::string path = "/opt/x/gpsPlus.dat";
+    bap_respond_extra_data(path.c_str());
+    bap_respond_extra_data(nullptr);
+    EXPECT_EQ(g_paths, (std::vector<std::string>{"/opt/x/gpsPlus.dat", "NULL"}));
+    ASSERT_EQ(g_seen.size(), 2u);
+    EXPECT_NE(g_seen[0].file.path, path.c_str());
+}
+
+TEST_F(BapResponders, ConnectionAndSessionResultsFollowTheirInput)
+{
+    bap_respond_service_connection_status(1);
+    bap_respond_service_connection_status(0);
+    bap_respond_start_session(CONSUMER_METHOD_WPS, LBS_CONSUMER_PLUGIN_ERROR_NOT_SENT);
+    bap_respond_start_session(CONSUMER_METHOD_GPS, 0);
+    bap_respond_stop_session(5);
+    EXPECT_EQ(types(), (std::vector<int>{CONSUMER_EVENT_PROVIDER_CONNECTED, CONSUMER_EVENT_PROVIDER_DISCONNECTED,
+                                         CONSUMER_EVENT_START_SESSION, CONSUMER_EVENT_START_SESSION,
+                                         CONSUMER_EVENT_STOP_SESSION}));
+    EXPECT_EQ(g_seen[2].error, CONSUMER_ERR_COMMUNICATION);
+    EXPECT_EQ(g_seen[2].session.method, CONSUMER_METHOD_WPS);
+    EXPECT_EQ(g_seen[3].error, CONSUMER_ERR_NONE);
+    EXPECT_EQ(g_seen[4].session.method, 5);
+}
+
+} // namespace
