@@ -113,8 +113,12 @@ bool starts_with_unknown_word(std::string_view text, std::size_t i)
 }
 
 // Finds the first prefix that opens more than LBS_JSON_MAX_NESTING brackets
-// still open, or anything but blanks after the first complete statement (a
-// value, or a var statement with its one semicolon). json-glib stops at the
+// still open, or, after the first complete statement (a value, or a var
+// statement with its one semicolon), a token json-glib would go on to parse:
+// after an object, array or string only another object, array or var
+// statement; after a bare token or a var statement anything but blanks.
+// Before that, a first word json-glib rejects outright lets the text through
+// to its own parse error. json-glib stops at the
 // first token it rejects, so counting every closing bracket, or taking a
 // malformed run of characters for one token, can only make this guard
 // stricter, never blinder.
