@@ -322,64 +322,165 @@ const lbs_consumer_plugin_interface_s *get_lbs_consumer_plugin_interface(void);
 
 #ifdef __cplusplus
 #define LBS_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
+#define LBS_FIELD_WIDTH(T, FIELD) sizeof(static_cast<T *>(nullptr)->FIELD)
 #else
 #define LBS_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
+#define LBS_FIELD_WIDTH(T, FIELD) sizeof(((T *)0)->FIELD)
 #endif
 
-#define LBS_PTR_WIDE (sizeof(void *) - 4) /* 0 on the 32-bit ABI, 4 on 64-bit */
+/* 0 on the 32-bit ABI, 4 where pointers are 64 bits wide. */
+#define LBS_PTR_WIDE (sizeof(void *) - 4)
+/* Field FIELD of record T starts at byte OFF and is WIDTH bytes wide. */
+#define LBS_PIN_FIELD(T, FIELD, OFF, WIDTH)                                   \
+    LBS_STATIC_ASSERT(offsetof(T, FIELD) == (OFF), #T "." #FIELD " offset"); \
+    LBS_STATIC_ASSERT(LBS_FIELD_WIDTH(T, FIELD) == (WIDTH), #T "." #FIELD " width")
 
-LBS_STATIC_ASSERT(sizeof(tracking_req_info) == 12, "tracking_req_info");
-LBS_STATIC_ASSERT(sizeof(kinetra_req_info) == 68, "kinetra_req_info");
-LBS_STATIC_ASSERT(offsetof(kinetra_req_info, resume_window) == 64, "kinetra_req_info");
-LBS_STATIC_ASSERT(offsetof(here_map_req_info, width) == 8 + 2 * LBS_PTR_WIDE, "here_map_req_info");
-LBS_STATIC_ASSERT(offsetof(here_map_req_info, center_latitude) == 16 + 2 * LBS_PTR_WIDE, "here_map_req_info");
-LBS_STATIC_ASSERT(offsetof(here_map_req_info, center_longitude) == 24 + 2 * LBS_PTR_WIDE, "here_map_req_info");
-LBS_STATIC_ASSERT(offsetof(here_map_req_info, zoom_level) == 32 + 2 * LBS_PTR_WIDE, "here_map_req_info");
-LBS_STATIC_ASSERT(offsetof(here_map_req_info, timeout) == 36 + 2 * LBS_PTR_WIDE, "here_map_req_info");
-LBS_STATIC_ASSERT(sizeof(here_map_req_info) == 40 + 2 * LBS_PTR_WIDE, "here_map_req_info");
+LBS_STATIC_ASSERT(sizeof(int) == 4, "int is 32 bits wide");
 
-LBS_STATIC_ASSERT(sizeof(consumer_position) == 64, "consumer_position");
-LBS_STATIC_ASSERT(offsetof(consumer_position, latitude) == 8, "consumer_position");
-LBS_STATIC_ASSERT(offsetof(consumer_position, ver_accuracy) == 56, "consumer_position");
+/* Request records. */
+LBS_STATIC_ASSERT(sizeof(tracking_req_info) == 12, "tracking_req_info size");
+LBS_PIN_FIELD(tracking_req_info, method, 0, 4);
+LBS_PIN_FIELD(tracking_req_info, interval, 4, 4);
+LBS_PIN_FIELD(tracking_req_info, batching_interval, 8, 4);
 
-LBS_STATIC_ASSERT(sizeof(consumer_exercise_info) == 128, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, latitude) == 8, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, total_distance) == 24, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, incline_time) == 40, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, altitude) == 52, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, speed) == 64, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, consumed_calorie) == 88, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, step_count) == 92, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, base_pressure) == 96, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, gps_status) == 100, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, accuracy) == 104, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, duration_time) == 108, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, moving_time) == 112, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, auto_pause_status) == 116, "consumer_exercise_info");
-LBS_STATIC_ASSERT(offsetof(consumer_exercise_info, step_cadence) == 120, "consumer_exercise_info");
+LBS_STATIC_ASSERT(sizeof(extra_data_req_info) == 4, "extra_data_req_info size");
+LBS_PIN_FIELD(extra_data_req_info, data_type, 0, 4);
 
-LBS_STATIC_ASSERT(sizeof(lbs_consumer_event_s) == LBS_CONSUMER_EVENT_SIZE, "lbs_consumer_event_s");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, type) == 0, "event head");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, reserved) == 4, "event head");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, error) == 8, "event head");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, session.method) == 12, "session events");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, position.pos) == 16, "position events");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, setting_check.gps) == 12, "setting check");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, setting_check.wps) == 16, "setting check");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, setting_change.result) == 12, "setting change");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, batch.count) == 16, "batch");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, batch.pos) == 24, "batch");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, file.path) == 12 + LBS_PTR_WIDE, "file events");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, ref_time.result) == 16, "ref time");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, ref_time.reason) == 20, "ref time");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, ref_time.ntp_time) == 24, "ref time");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, ref_time.method) == 32, "ref time");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, ref_time.uncertainty) == 36, "ref time");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, kinetra.count) == 12, "exercise events");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, kinetra.info) == 16, "exercise events");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, pdc.count) == 12, "pdc");
-LBS_STATIC_ASSERT(offsetof(lbs_consumer_event_s, pdc.values) == 16, "pdc");
+LBS_STATIC_ASSERT(sizeof(location_setting_req_info) == 4, "location_setting_req_info size");
+LBS_PIN_FIELD(location_setting_req_info, setting, 0, 4);
 
+LBS_STATIC_ASSERT(sizeof(ref_time_req_info) == 4, "ref_time_req_info size");
+LBS_PIN_FIELD(ref_time_req_info, timeout, 0, 4);
+
+LBS_STATIC_ASSERT(sizeof(kinetra_req_info) == 68, "kinetra_req_info size");
+LBS_PIN_FIELD(kinetra_req_info, command, 0, 4);
+LBS_PIN_FIELD(kinetra_req_info, exercise_type, 4, 4);
+LBS_PIN_FIELD(kinetra_req_info, base_pressure, 8, 4);
+LBS_PIN_FIELD(kinetra_req_info, height, 12, 4);
+LBS_PIN_FIELD(kinetra_req_info, weight, 16, 4);
+LBS_PIN_FIELD(kinetra_req_info, user_gender, 20, 4);
+LBS_PIN_FIELD(kinetra_req_info, user_age, 24, 4);
+LBS_PIN_FIELD(kinetra_req_info, interval, 28, 4);
+LBS_PIN_FIELD(kinetra_req_info, pservice_type, 32, 4);
+LBS_PIN_FIELD(kinetra_req_info, coaching_distance, 36, 4);
+LBS_PIN_FIELD(kinetra_req_info, coaching_calorie, 40, 4);
+LBS_PIN_FIELD(kinetra_req_info, coaching_speed, 44, 4);
+LBS_PIN_FIELD(kinetra_req_info, coaching_duration_time, 48, 4);
+LBS_PIN_FIELD(kinetra_req_info, auto_pause_enabled, 52, 4);
+LBS_PIN_FIELD(kinetra_req_info, speed_threshold, 56, 4);
+LBS_PIN_FIELD(kinetra_req_info, pause_window, 60, 4);
+LBS_PIN_FIELD(kinetra_req_info, resume_window, 64, 4);
+
+LBS_STATIC_ASSERT(sizeof(here_map_req_info) == 40 + 2 * LBS_PTR_WIDE, "here_map_req_info size");
+LBS_PIN_FIELD(here_map_req_info, app_id, 0, 4 + LBS_PTR_WIDE);
+LBS_PIN_FIELD(here_map_req_info, app_code, 4 + LBS_PTR_WIDE, 4 + LBS_PTR_WIDE);
+LBS_PIN_FIELD(here_map_req_info, width, 8 + 2 * LBS_PTR_WIDE, 4);
+LBS_PIN_FIELD(here_map_req_info, height, 12 + 2 * LBS_PTR_WIDE, 4);
+LBS_PIN_FIELD(here_map_req_info, center_latitude, 16 + 2 * LBS_PTR_WIDE, 8);
+LBS_PIN_FIELD(here_map_req_info, center_longitude, 24 + 2 * LBS_PTR_WIDE, 8);
+LBS_PIN_FIELD(here_map_req_info, zoom_level, 32 + 2 * LBS_PTR_WIDE, 4);
+LBS_PIN_FIELD(here_map_req_info, timeout, 36 + 2 * LBS_PTR_WIDE, 4);
+
+/* Event payload entries. */
+LBS_STATIC_ASSERT(sizeof(consumer_position) == 64, "consumer_position size");
+LBS_PIN_FIELD(consumer_position, timestamp, 0, 4);
+LBS_PIN_FIELD(consumer_position, reserved, 4, 4);
+LBS_PIN_FIELD(consumer_position, latitude, 8, 8);
+LBS_PIN_FIELD(consumer_position, longitude, 16, 8);
+LBS_PIN_FIELD(consumer_position, altitude, 24, 8);
+LBS_PIN_FIELD(consumer_position, speed, 32, 8);
+LBS_PIN_FIELD(consumer_position, bearing, 40, 8);
+LBS_PIN_FIELD(consumer_position, hor_accuracy, 48, 8);
+LBS_PIN_FIELD(consumer_position, ver_accuracy, 56, 8);
+
+LBS_STATIC_ASSERT(sizeof(consumer_exercise_info) == 128, "consumer_exercise_info size");
+LBS_PIN_FIELD(consumer_exercise_info, timestamp, 0, 4);
+LBS_PIN_FIELD(consumer_exercise_info, reserved, 4, 4);
+LBS_PIN_FIELD(consumer_exercise_info, latitude, 8, 8);
+LBS_PIN_FIELD(consumer_exercise_info, longitude, 16, 8);
+LBS_PIN_FIELD(consumer_exercise_info, total_distance, 24, 4);
+LBS_PIN_FIELD(consumer_exercise_info, incline_distance, 28, 4);
+LBS_PIN_FIELD(consumer_exercise_info, decline_distance, 32, 4);
+LBS_PIN_FIELD(consumer_exercise_info, flat_distance, 36, 4);
+LBS_PIN_FIELD(consumer_exercise_info, incline_time, 40, 4);
+LBS_PIN_FIELD(consumer_exercise_info, decline_time, 44, 4);
+LBS_PIN_FIELD(consumer_exercise_info, flat_time, 48, 4);
+LBS_PIN_FIELD(consumer_exercise_info, altitude, 52, 4);
+LBS_PIN_FIELD(consumer_exercise_info, max_altitude, 56, 4);
+LBS_PIN_FIELD(consumer_exercise_info, min_altitude, 60, 4);
+LBS_PIN_FIELD(consumer_exercise_info, speed, 64, 4);
+LBS_PIN_FIELD(consumer_exercise_info, max_speed, 68, 4);
+LBS_PIN_FIELD(consumer_exercise_info, average_speed, 72, 4);
+LBS_PIN_FIELD(consumer_exercise_info, pace, 76, 4);
+LBS_PIN_FIELD(consumer_exercise_info, max_pace, 80, 4);
+LBS_PIN_FIELD(consumer_exercise_info, average_pace, 84, 4);
+LBS_PIN_FIELD(consumer_exercise_info, consumed_calorie, 88, 4);
+LBS_PIN_FIELD(consumer_exercise_info, step_count, 92, 4);
+LBS_PIN_FIELD(consumer_exercise_info, base_pressure, 96, 4);
+LBS_PIN_FIELD(consumer_exercise_info, gps_status, 100, 4);
+LBS_PIN_FIELD(consumer_exercise_info, accuracy, 104, 4);
+LBS_PIN_FIELD(consumer_exercise_info, duration_time, 108, 4);
+LBS_PIN_FIELD(consumer_exercise_info, moving_time, 112, 4);
+LBS_PIN_FIELD(consumer_exercise_info, auto_pause_status, 116, 4);
+LBS_PIN_FIELD(consumer_exercise_info, step_cadence, 120, 4);
+LBS_PIN_FIELD(consumer_exercise_info, reserved2, 124, 4);
+
+/* The event record: the common head, then each type's payload. */
+LBS_STATIC_ASSERT(sizeof(lbs_consumer_event_s) == LBS_CONSUMER_EVENT_SIZE, "lbs_consumer_event_s size");
+LBS_PIN_FIELD(lbs_consumer_event_s, type, 0, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, reserved, 4, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, error, 8, 4);
+
+LBS_PIN_FIELD(lbs_consumer_event_s, session.head_, 0, 12);
+LBS_PIN_FIELD(lbs_consumer_event_s, session.method, 12, 4);
+
+LBS_PIN_FIELD(lbs_consumer_event_s, position.head_, 0, 12);
+LBS_PIN_FIELD(lbs_consumer_event_s, position.reserved_, 12, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, position.pos, 16, 64);
+
+LBS_PIN_FIELD(lbs_consumer_event_s, setting_check.head_, 0, 12);
+LBS_PIN_FIELD(lbs_consumer_event_s, setting_check.gps, 12, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, setting_check.wps, 16, 4);
+
+LBS_PIN_FIELD(lbs_consumer_event_s, setting_change.head_, 0, 12);
+LBS_PIN_FIELD(lbs_consumer_event_s, setting_change.result, 12, 4);
+
+LBS_PIN_FIELD(lbs_consumer_event_s, batch.head_, 0, 12);
+LBS_PIN_FIELD(lbs_consumer_event_s, batch.reserved_, 12, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, batch.count, 16, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, batch.reserved2_, 20, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, batch.pos, 24, 64 * LBS_CONSUMER_MAX_BATCH_POSITIONS);
+LBS_STATIC_ASSERT(24 + 64 * LBS_CONSUMER_MAX_BATCH_POSITIONS == LBS_CONSUMER_EVENT_SIZE,
+                  "a full batch fills the event record exactly");
+
+LBS_PIN_FIELD(lbs_consumer_event_s, file.head_, 0, 12);
+LBS_PIN_FIELD(lbs_consumer_event_s, file.path, 12 + LBS_PTR_WIDE, 4 + LBS_PTR_WIDE);
+
+LBS_PIN_FIELD(lbs_consumer_event_s, ref_time.head_, 0, 12);
+LBS_PIN_FIELD(lbs_consumer_event_s, ref_time.reserved_, 12, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, ref_time.result, 16, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, ref_time.reason, 20, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, ref_time.ntp_time, 24, 8);
+LBS_PIN_FIELD(lbs_consumer_event_s, ref_time.method, 32, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, ref_time.uncertainty, 36, 4);
+
+LBS_PIN_FIELD(lbs_consumer_event_s, kinetra.head_, 0, 12);
+LBS_PIN_FIELD(lbs_consumer_event_s, kinetra.count, 12, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, kinetra.info, 16, 4 + LBS_PTR_WIDE);
+
+LBS_PIN_FIELD(lbs_consumer_event_s, pdc.head_, 0, 12);
+LBS_PIN_FIELD(lbs_consumer_event_s, pdc.count, 12, 4);
+LBS_PIN_FIELD(lbs_consumer_event_s, pdc.values, 16, 4 * LBS_CONSUMER_MAX_PDC_VALUES);
+
+/* The operation table: three function pointers. */
+LBS_STATIC_ASSERT(sizeof(lbs_consumer_plugin_interface_s) == 12 + 3 * LBS_PTR_WIDE,
+                  "lbs_consumer_plugin_interface_s size");
+LBS_PIN_FIELD(lbs_consumer_plugin_interface_s, init, 0, 4 + LBS_PTR_WIDE);
+LBS_PIN_FIELD(lbs_consumer_plugin_interface_s, deinit, 4 + LBS_PTR_WIDE, 4 + LBS_PTR_WIDE);
+LBS_PIN_FIELD(lbs_consumer_plugin_interface_s, request, 8 + 2 * LBS_PTR_WIDE, 4 + LBS_PTR_WIDE);
+
+#undef LBS_PIN_FIELD
+#undef LBS_FIELD_WIDTH
 #undef LBS_PTR_WIDE
 #undef LBS_STATIC_ASSERT
 

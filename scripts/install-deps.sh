@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the sanitizer build,
-# the fuzzers and the armhf cross build need. Safe to run again.
+# the fuzzers, the armhf cross build and the Debian packages need. Safe to
+# run again.
 set -u
 
 packages=(
@@ -10,7 +11,10 @@ packages=(
   clang-14 libclang-rt-14-dev
   crossbuild-essential-armhf qemu-user mmdebstrap
   locales
+  dpkg-dev file
 )
+# dpkg-dev (dpkg-shlibdeps) and file: CPack's Debian packages work out their
+# dependencies with them (scripts/check-packages.sh).
 
 # A locale with a decimal comma, so the tests can prove that messages to the
 # phone keep a decimal point whatever the host's locale.

@@ -4,6 +4,7 @@
 #include "log_capture.h"
 
 #include <gtest/gtest.h>
+#include <storage.h>
 #include <storage_control.h>
 #include <vconf_control.h>
 
@@ -83,6 +84,68 @@ TEST_F(Utils, FreeSpaceThresholdDependsOnStorageSize)
         ASSERT_EQ(storage_ctl_set_bytes(r.total, r.free_bytes), 1);
         EXPECT_EQ(lbs_util_is_memory_space_available(), r.enough) << r.total << " total, " << r.free_bytes << " free";
     }
+}
+
+// The threshold rows above only catch a reader that takes the superuser's
+// free blocks or the preferred block size if the stand-in reports figures
+// that differ from the right ones; this holds it to that.
+TEST_F(Utils, StorageReportsPrivilegedFreeSpaceAndBlockSizeApart)
+{
+    auto expect_figures = [](uint64_t total, uint64_t free_bytes) {
+        SCOPED_TRACE(std::to_string(total) + " total, " + std::to_string(free_bytes) + " free");
+        struct statvfs s = {};
+        ASSERT_EQ(storage_get_internal_memory_size(&s), STORAGE_ERROR_NONE);
+        EXPECT_EQ(static_cast<uint64_t>(s.f_blocks) * s.f_frsize, total);
+        EXPECT_EQ(static_cast<uint64_t>(s.f_bavail) * s.f_frsize, free_bytes);
+        EXPECT_GT(s.f_bfree, s.f_bavail);
+        EXPECT_LE(s.f_bfree, s.f_blocks);
+        EXPECT_NE(s.f_bsize, s.f_frsize);
+    };
+    expect_figures(8 * GiB, 4 * GiB); // the default
+
+    struct Row {
+        uint64_t total, free_bytes;
+    } rows[] = {
+        {1 * GiB, 6 * MiB - 1},
+        {1 * GiB + 1, 101 * MiB},
+        {64 * GiB, 32 * GiB},
+    };
+    for (const Row &r : rows) {
+        ASSERT_EQ(storage_ctl_set_bytes(r.total, r.free_bytes), 1);
+        expect_figures(r.total, r.free_bytes);
+    }
+    EXPECT_EQ(storage_ctl_set_bytes(1 * GiB, 1 * GiB + 4096), 0) << "more free than there is";
+    expect_figures(64 * GiB, 32 * GiB);
+}
+
+TEST_F(Utils, FreeSpaceCountsOnlyWhatAnUnprivilegedUserMayWrite)
+{
+    constexpr unsigned long kFrag = 4096;
+    // 8 GiB: 100 MiB for anyone, 150 MiB counting the superuser's reserve.
+    storage_ctl_set_statvfs(8 * GiB / kFrag, 150 * MiB / kFrag, 100 * MiB / kFrag, kFrag, kFrag);
+    EXPECT_EQ(lbs_util_is_memory_space_available(), 0);
+    storage_ctl_set_statvfs(8 * GiB / kFrag, 150 * MiB / kFrag, 101 * MiB / kFrag, kFrag, kFrag);
+    EXPECT_EQ(lbs_util_is_memory_space_available(), 1);
+    // 1 GiB: 5 MiB for anyone, 7 MiB with the reserve.
+    storage_ctl_set_statvfs(1 * GiB / kFrag, 7 * MiB / kFrag, 5 * MiB / kFrag, kFrag, kFrag);
+    EXPECT_EQ(lbs_util_is_memory_space_available(), 0);
+}
+
+TEST_F(Utils, SizesAreCountedInFragmentsNotInPreferredBlocks)
+{
+    constexpr unsigned long kFrag = 4096, kBlock = 65536;
+    // 1 GiB counted in fragments; in blocks it would look like 16 GiB and
+    // need the 101 MiB of a large storage.
+    storage_ctl_set_statvfs(1 * GiB / kFrag, 20 * MiB / kFrag, 6 * MiB / kFrag, kBlock, kFrag);
+    EXPECT_EQ(lbs_util_is_memory_space_available(), 1);
+    // 6 MiB less one fragment is short, however large a block is.
+    storage_ctl_set_statvfs(1 * GiB / kFrag, 20 * MiB / kFrag, 6 * MiB / kFrag - 1, kBlock, kFrag);
+    EXPECT_EQ(lbs_util_is_memory_space_available(), 0);
+    // Preferred blocks smaller than fragments: 2 GiB with 100 MiB free is
+    // short; counted in blocks it would shrink to 512 MiB with 25 MiB free,
+    // plenty for a small storage.
+    storage_ctl_set_statvfs(2 * GiB / kFrag, 200 * MiB / kFrag, 100 * MiB / kFrag, 1024, kFrag);
+    EXPECT_EQ(lbs_util_is_memory_space_available(), 0);
 }
 
 TEST_F(Utils, FreeSpaceIsUnknownWhenTheQueryFails)

@@ -15,8 +15,10 @@ extern "C" {
 #define STORAGE_ERROR_INVALID_PARAMETER (-22)
 #define STORAGE_ERROR_OPERATION_FAILED (-1)
 
-/* Fills f_blocks, f_bavail, f_bfree and f_frsize (f_bsize alike) of the
- * internal storage. 0 on success, a negative status on failure. */
+/* Fills f_blocks, f_bfree, f_bavail (block counts in fragments), f_frsize
+ * (the fragment size) and f_bsize (the preferred transfer size) of the
+ * internal storage; everything else is zero. 0 on success, a negative status
+ * on failure. */
 int storage_get_internal_memory_size(struct statvfs *buf);
 
 #ifdef __cplusplus
