@@ -4,14 +4,45 @@
 
 #include <storage.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
 constexpr uint64_t kLargeStorage = 1073741824ULL;    // 1 GiB
 constexpr uint64_t kFreeOnLargeStorage = 105906176ULL; // 101 MiB
 constexpr uint64_t kFreeOnSmallStorage = 6291456ULL;   // 6 MiB
+
+constexpr const char *kFileDirectory = LBS_EXTRA_DIR;
+constexpr uid_t kMediaOwner = 5000;
+constexpr gid_t kMediaGroup = 5000;
+
+// Creates the file directory, open to everybody and owned by the media user.
+void make_file_directory()
+{
+    if (mkdir(kFileDirectory, 0777) != 0) {
+        LBS_LOGE("Failed to make directory.[%s]", kFileDirectory);
+        return;
+    }
+    // mkdir's mode is narrowed by the process umask; the directory must be
+    // writable for every application that reads the files.
+    if (chmod(kFileDirectory, 0777) != 0)
+        LBS_LOGE("Failed chmod(). errno[%d] [%s]", errno, strerror(errno));
+
+    errno = 0;
+    if (chown(kFileDirectory, kMediaOwner, kMediaGroup) != 0)
+        LBS_LOGE("Failed chown(). errno[%d] [%s]", errno, strerror(errno));
+}
+
+bool file_directory_exists()
+{
+    struct stat st = {};
+    return stat(kFileDirectory, &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 } // namespace
 
@@ -81,4 +112,16 @@ int lbs_util_is_file_exist(const char *path)
         return 0;
     }
     return 1;
+}
+
+void lbs_util_prepare_file_target(const char *target)
+{
+    if (lbs_util_is_file_exist(target)) {
+        const int ret = remove(target);
+        if (ret != 0)
+            LBS_LOGE("[%s] already exist but could not overwrite. [%d]", target, ret);
+        return;
+    }
+    if (!file_directory_exists())
+        make_file_directory();
 }

@@ -20,4 +20,11 @@ int lbs_util_is_memory_space_available(void);
  * are not followed, so a dangling one counts). */
 int lbs_util_is_file_exist(const char *path);
 
+/* Makes room for a file the phone is about to send to target, a path in the
+ * plugin's file directory (LBS_EXTRA_DIR): an old file there is removed; when
+ * there is none and the directory is missing, the directory is created open
+ * to everybody (mode 0777) and owned by the media user and group (5000).
+ * Failures are logged and stop nothing: the transfer may still succeed. */
+void lbs_util_prepare_file_target(const char *target);
+
 #endif /* LBS_PLUGIN_CONSUMER_UTILS_H */

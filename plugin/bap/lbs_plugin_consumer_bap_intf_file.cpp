@@ -23,8 +23,6 @@
 namespace lbs::bap {
 namespace {
 
-constexpr uid_t kExtraDirOwner = 5000;
-constexpr gid_t kExtraDirGroup = 5000;
 
 // Both flag setters log and store only a change.
 void set_flag(int lbs_plugin_consumer_bap_s::*flag, const char *name, int value)
@@ -55,30 +53,6 @@ int get_flag(int lbs_plugin_consumer_bap_s::*flag)
 void fail_request()
 {
     req_gpsplus_wait_response_timeout_cb(-1, g_bap_lbs_consumer);
-}
-
-// Makes room for the file: an old one goes, a missing directory is made.
-// None of the failures stops the transfer.
-void prepare_target(const char *path)
-{
-    if (lbs_util_is_file_exist(path)) {
-        const int ret = std::remove(path);
-        if (ret != 0)
-            LBS_LOGE("[%s] already exist but could not overwrite. [%d]", path, ret);
-        return;
-    }
-    if (access(LBS_EXTRA_DIR, F_OK) == 0)
-        return;
-    if (mkdir(LBS_EXTRA_DIR, 0777) != 0) {
-        LBS_LOGE("Failed to make directory.[%s]", LBS_EXTRA_DIR);
-        return;
-    }
-    // The umask narrows mkdir's mode; every application reads these files.
-    if (chmod(LBS_EXTRA_DIR, 0777) != 0)
-        LBS_LOGE("Failed chmod(). errno[%d] [%s]", errno, std::strerror(errno));
-    errno = 0;
-    if (chown(LBS_EXTRA_DIR, kExtraDirOwner, kExtraDirGroup) != 0)
-        LBS_LOGE("Failed chown(). errno[%d] [%s]", errno, std::strerror(errno));
 }
 
 GText base_name(const char *path)
@@ -198,7 +172,7 @@ void on_bap_file_incoming(bap_transfer_h transfer, const char *file_name, int tr
         fail_request();
         return;
     }
-    prepare_target(path.get());
+    lbs_util_prepare_file_target(path.get());
     const int ret = bap_service_file_transfer_receive(transfer, path.get(), transfer_id);
     if (ret != BAP_ERROR_NONE) {
         LBS_LOGE("Failed bap_service_file_transfer_receive [%d]", ret);

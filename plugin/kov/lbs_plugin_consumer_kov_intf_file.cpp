@@ -88,44 +88,6 @@ void refuse_offer(int transaction_id, const char *base_name)
         LBS_LOGE("receiveFile failed : [%d]", ret);
 }
 
-// Creates the file directory, open to everybody and owned by the media user.
-// Failures are logged only: the framework may still manage to store the file.
-void make_file_directory()
-{
-    if (mkdir(kFileDirectory, 0777) != 0) {
-        LBS_LOGE("Failed to make directory.[%s]", kFileDirectory);
-        return;
-    }
-    // mkdir's mode is narrowed by the process umask; the directory must be
-    // writable for every application that reads the files.
-    if (chmod(kFileDirectory, 0777) != 0)
-        LBS_LOGE("Failed chmod(). errno[%d] [%s]", errno, strerror(errno));
-
-    errno = 0;
-    if (chown(kFileDirectory, kMediaOwner, kMediaGroup) != 0)
-        LBS_LOGE("Failed chown(). errno[%d] [%s]", errno, strerror(errno));
-}
-
-bool file_directory_exists()
-{
-    struct stat st = {};
-    return stat(kFileDirectory, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Makes room for the incoming file at target: an old file there is removed,
-// a missing directory is created. Nothing here stops the acceptance.
-void prepare_target(const char *target)
-{
-    if (lbs_util_is_file_exist(target)) {
-        int ret = remove(target);
-        if (ret != 0)
-            LBS_LOGE("[%s] already exist but could not overwrite. [%d]", target, ret);
-        return;
-    }
-    if (!file_directory_exists())
-        make_file_directory();
-}
-
 void receive_gps_plus_file(int transaction_id, const char *base_name)
 {
     LBS_LOGE("====== GPS PLUS XTRA file downloading ======");
@@ -153,7 +115,7 @@ void receive_gps_plus_file(int transaction_id, const char *base_name)
         return;
     }
 
-    prepare_target(target.get());
+    lbs_util_prepare_file_target(target.get());
     int ret = receiveFile(transaction_id, target.get(), 1);
     if (ret == 0) {
         LBS_LOGE("gps plus data receiving accepted.");
@@ -185,7 +147,7 @@ void receive_map_image_file(int transaction_id, const char *base_name)
         return;
     }
 
-    prepare_target(target.get());
+    lbs_util_prepare_file_target(target.get());
     int ret = receiveFile(transaction_id, target.get(), 1);
     if (ret == 0) {
         LBS_LOGE("here map image data receiving accepted.");
