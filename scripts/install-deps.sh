@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the sanitizer build,
-# the fuzzers, the armhf cross build and the Debian packages need. Safe to
-# run again.
+# the memcheck runs and benchmarks (valgrind), the fuzzers, the armhf cross
+# build and the Debian packages need. Safe to run again.
 set -u
 
 packages=(
   build-essential cmake ninja-build pkg-config
   libglib2.0-dev libjson-glib-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev valgrind
   clang-14 libclang-rt-14-dev
   crossbuild-essential-armhf qemu-user mmdebstrap
   locales

@@ -8,6 +8,9 @@
 
 #include <cmath>
 #include <tuple>
+#include <vector>
+#include <algorithm>
+#include <string>
 
 namespace {
 
@@ -255,6 +258,62 @@ TEST_F(JsonFrame, ReadsOnlyTheBytesWithinTheLength)
     EXPECT_TRUE(logged(DLOG_ERROR, "input parameter error!!! pBuffer : [], length : [0]"));
     EXPECT_TRUE(logged(DLOG_ERROR, "__json_parser_init failed"));
     EXPECT_EQ(get_msg_id_from_json_string("{}", 2, nullptr), -2);
+}
+
+TEST_F(JsonFrame, OneLoadServesTheClassificationAndTheParseWithinAReplyScope)
+{
+    // Two replies of the same length: after classifying the first, the buffer
+    // is overwritten with the second. A parse that walks the document loaded
+    // for the classification still sees the first; one that loads sees the
+    // second.
+    const std::string first = R"({"msgId":"lbs-ntp-time-rsp","result":1,"ntptime":111})";
+    const std::string second = R"({"msgId":"lbs-ntp-time-rsp","result":1,"ntptime":222})";
+    ASSERT_EQ(first.size(), second.size());
+    std::vector<char> buffer(first.begin(), first.end());
+    const auto parse_ntptime = [&buffer](bool second_link) {
+        ref_time_rsp_message rsp = {};
+        if (second_link)
+            bap_json_parse_message(buffer.data(), buffer.size(), bap_ref_time_parser, &rsp);
+        else
+            parse_json_message(buffer.data(), buffer.size(), ref_time_parser, &rsp);
+        return rsp.ntptime;
+    };
+    const auto classify = [&buffer](bool second_link) {
+        int id = 0;
+        const int ret = second_link ? bap_json_get_msg_id(buffer.data(), buffer.size(), &id)
+                                    : get_msg_id_from_json_string(buffer.data(), buffer.size(), &id);
+        EXPECT_EQ(ret, 0);
+        EXPECT_EQ(id, MSG_ID_NTP_TIME_RSP);
+    };
+    const auto overwrite = [&buffer](const std::string &with) { std::copy(with.begin(), with.end(), buffer.begin()); };
+
+    for (bool second_link : {false, true}) {
+        SCOPED_TRACE(second_link ? "second link" : "first link");
+        {
+            const lbs::protocol::ReplyScope scope;
+            classify(second_link);
+            overwrite(second);
+            EXPECT_EQ(parse_ntptime(second_link), 111) << "the classified document serves the parse";
+            EXPECT_EQ(parse_ntptime(second_link), 222) << "it serves one parse only";
+            overwrite(first);
+            classify(!second_link);
+            overwrite(second);
+            EXPECT_EQ(parse_ntptime(second_link), 222) << "a document of the other dialect is not taken";
+            overwrite(first);
+        }
+        // Outside a scope, and after one, every parse loads its text.
+        classify(second_link);
+        overwrite(second);
+        EXPECT_EQ(parse_ntptime(second_link), 222);
+        overwrite(first);
+        {
+            const lbs::protocol::ReplyScope scope;
+            classify(second_link);
+        }
+        overwrite(second);
+        EXPECT_EQ(parse_ntptime(second_link), 222) << "the scope's end lets the document go";
+        overwrite(first);
+    }
 }
 
 TEST_F(JsonFrame, ParserInitHandsOverTheParserOrLeavesNothing)

@@ -448,6 +448,8 @@ void __bap_handle_received_data(const char *data, unsigned int length)
     // The daemon's bytes carry no terminator.
     GText text(static_cast<char *>(g_malloc0(static_cast<gsize>(length) + 1)));
     std::memcpy(text.get(), data, length);
+    // The text is loaded once, for its classification and its parse alike.
+    const lbs::protocol::ReplyScope one_load;
 
     int msg_id = 0;
     const int ret = bap_json_get_msg_id(text.get(), length, &msg_id);

@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <utility>
 #include <memory>
 
 namespace {
@@ -546,6 +547,33 @@ JsonShape json_shape(std::string_view text)
     return read_shape(text);
 }
 
+namespace {
+
+// The document classify_message loaded, kept for the parse that follows.
+struct LoadedReply {
+    const Dialect *dialect = nullptr;
+    const char *text = nullptr;
+    size_t length = 0;
+    ParserPtr parser;
+    JsonObject *root = nullptr;
+};
+
+int g_reply_scopes = 0;
+LoadedReply g_loaded_reply;
+
+} // namespace
+
+ReplyScope::ReplyScope()
+{
+    ++g_reply_scopes;
+}
+
+ReplyScope::~ReplyScope()
+{
+    if (--g_reply_scopes == 0)
+        g_loaded_reply = LoadedReply{};
+}
+
 int classify_message(const Dialect &dialect, const char *text, size_t length, int *msg_id)
 {
     if (msg_id == nullptr) {
@@ -560,6 +588,8 @@ int classify_message(const Dialect &dialect, const char *text, size_t length, in
         return -2;
     }
     ParserPtr parser(raw);
+    if (g_reply_scopes > 0)
+        g_loaded_reply = LoadedReply{&dialect, text, length, std::move(parser), root};
 
     JsonNode *id_node = json_object_get_member(root, "msgId");
     if (id_node == nullptr || !JSON_NODE_HOLDS_VALUE(id_node))
@@ -600,6 +630,13 @@ int parse_message(const Dialect &dialect, const char *message_string, size_t mes
     if (pData == nullptr) {
         LBS_LOGE("pData is NULL");
         return -2;
+    }
+    if (g_loaded_reply.root != nullptr && g_loaded_reply.dialect == &dialect &&
+        g_loaded_reply.text == message_string && g_loaded_reply.length == message_length) {
+        // Classified a moment ago: walk that document, then let it go.
+        const LoadedReply loaded = std::exchange(g_loaded_reply, LoadedReply{});
+        json_object_foreach_member(loaded.root, parser_func, pData);
+        return 0;
     }
     JsonParser *raw = nullptr;
     JsonNode *root_node = nullptr;

@@ -272,6 +272,21 @@ struct Dialect {
 };
 
 int classify_message(const Dialect &dialect, const char *text, size_t length, int *msg_id);
+
+/* While one of these lives, the document that classify_message loads is kept
+ * and the parse_message that follows on the same text (same pointer and
+ * length, same dialect) walks it instead of loading the text again; the
+ * document goes with that parse, or with the scope. A receive path opens one
+ * around the handling of each incoming text. Nothing is logged differently:
+ * a text that loaded once loads again the same way. Main loop only. */
+class ReplyScope {
+public:
+    ReplyScope();
+    ~ReplyScope();
+    ReplyScope(const ReplyScope &) = delete;
+    ReplyScope &operator=(const ReplyScope &) = delete;
+};
+
 int parse_message(const Dialect &dialect, const char *message_string, size_t message_length,
                   JsonObjectForeach parser_func, void *pData);
 

@@ -141,6 +141,8 @@ int _handle_received_data(const char *buffer, unsigned int length)
     char *text = static_cast<char *>(g_malloc(static_cast<gsize>(length) + 1));
     memcpy(text, buffer, length);
     text[length] = '\0';
+    // The text is loaded once, for its classification and its parse alike.
+    const lbs::protocol::ReplyScope one_load;
 
     int msg_id = 0;
     const int ret = get_msg_id_from_json_string(text, length, &msg_id);
