@@ -239,3 +239,52 @@ void lbs_event_send_kinetra_info(lbs_consumer_event_cb cb, void *user_data, int 
     if (cb != nullptr)
         cb(&event, user_data);
 }
+
+void lbs_event_handle_kinetra_reply(lbs_consumer_event_cb cb, void *user_data, const exercise_info_rsp_data *rsp,
+                                    int state, int last_cmd)
+{
+    if (rsp == nullptr) {
+        LBS_LOGE("Invalid parameter.");
+        return;
+    }
+    switch (rsp->result) {
+    case 1:
+        LBS_LOGE("LBS_VALUE_RESULT_OK. cmd [%d]", last_cmd);
+        // Figures only matter to the host while its session runs.
+        if (state != KINETRA_STATE_RUNNING) {
+            LBS_LOGE("Do not handle. current_state [%d], last_cmd [%d]", state, last_cmd);
+            return;
+        }
+        if (rsp->p_exercise_info == nullptr) {
+            LBS_LOGE("rsp_info->p_exercise_info is NULL");
+            return;
+        }
+        lbs_event_send_kinetra_info(cb, user_data, CONSUMER_ERR_NONE, rsp, last_cmd);
+        return;
+    case 2: {
+        // The phone refused or could not serve the last command.
+        int error = CONSUMER_ERR_UNKNOWN;
+        if (rsp->reason == 1) {
+            LBS_LOGE("LBS_VALUE_KINETRA_INVALID_COMMAND");
+            error = CONSUMER_ERR_INVALID_KINETRA_COMMAND;
+        } else if (rsp->reason == 2) {
+            LBS_LOGE("LBS_VALUE_KINETRA_INSUFFICIENT_CONDITION_FOR_SERVICE");
+            if (state == KINETRA_STATE_RUNNING)
+                error = CONSUMER_ERR_LOCATION_SETTING_OFF;
+            else
+                LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp->reason));
+        } else {
+            LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp->reason));
+        }
+        lbs_event_send_kinetra_info(cb, user_data, error, nullptr, last_cmd);
+        return;
+    }
+    case 3:
+        LBS_LOGE("GPS status changed to [%lld]", static_cast<long long>(rsp->reason));
+        lbs_event_send_kinetra_info(cb, user_data, CONSUMER_ERR_GPS_STATUS_CHANGED, rsp, last_cmd);
+        return;
+    default:
+        LBS_LOGE("Critical. Undefined result received from RavErodurad.[%lld]", static_cast<long long>(rsp->result));
+        return;
+    }
+}

@@ -57,4 +57,13 @@ lbs_error_entry lbs_event_gps_status(int64_t reason);
 void lbs_event_send_kinetra_info(lbs_consumer_event_cb cb, void *user_data, int error,
                                  const exercise_info_rsp_data *rsp, int command);
 
+/* Handles one exercise reply of the phone for a session in `state` whose
+ * last state-changing command was `last_cmd`, delivering what the host must
+ * hear through lbs_event_send_kinetra_info(cb, user_data, ...): figures (result
+ * 1) only while the session runs, the phone's refusals (result 2) as errors,
+ * a GPS status change (result 3) as its own event; anything else is logged
+ * and dropped. The record stays the caller's. */
+void lbs_event_handle_kinetra_reply(lbs_consumer_event_cb cb, void *user_data, const exercise_info_rsp_data *rsp,
+                                    int state, int last_cmd);
+
 #endif /* LBS_PLUGIN_CONSUMER_EVENT_H */

@@ -12,6 +12,7 @@
 // A state moves only when its request went out; stop moves in any case.
 #include "lbs_plugin_consumer_bap_intf_internal.h"
 
+#include "../lbs_plugin_consumer_event.h"
 #include "../lbs_plugin_consumer_log.h"
 #include "lbs_plugin_consumer_bap_main.h"
 
@@ -164,25 +165,6 @@ int _bap_knt_change_coaching_set(const kinetra_req_info *req)
     return result;
 }
 
-// The phone refused or could not serve the last command: an error event.
-void report_failure(const exercise_info_rsp_data &rsp)
-{
-    int error = CONSUMER_ERR_UNKNOWN;
-    if (rsp.reason == 1) {
-        LBS_LOGE("LBS_VALUE_KINETRA_INVALID_COMMAND");
-        error = CONSUMER_ERR_INVALID_KINETRA_COMMAND;
-    } else if (rsp.reason == 2) {
-        LBS_LOGE("LBS_VALUE_KINETRA_INSUFFICIENT_CONDITION_FOR_SERVICE");
-        if (g_bap_lbs_consumer->current_state == KINETRA_STATE_RUNNING)
-            error = CONSUMER_ERR_LOCATION_SETTING_OFF;
-        else
-            LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp.reason));
-    } else {
-        LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp.reason));
-    }
-    bap_respond_knt_info(error, nullptr, g_bap_lbs_consumer->last_cmd);
-}
-
 } // namespace
 
 void _bap_knt_handle_rsp(const exercise_info_rsp_data *rsp)
@@ -193,32 +175,8 @@ void _bap_knt_handle_rsp(const exercise_info_rsp_data *rsp)
     }
     if (!has_state_record())
         return;
-    const int last_cmd = g_bap_lbs_consumer->last_cmd;
-    switch (rsp->result) {
-    case 1:
-        LBS_LOGE("LBS_VALUE_RESULT_OK. cmd [%d]", last_cmd);
-        if (g_bap_lbs_consumer->current_state != KINETRA_STATE_RUNNING) {
-            // Figures that arrive while paused or stopped are dropped.
-            LBS_LOGE("Do not handle. current_state [%d], last_cmd [%d]", g_bap_lbs_consumer->current_state, last_cmd);
-            return;
-        }
-        if (rsp->p_exercise_info == nullptr) {
-            LBS_LOGE("rsp_info->p_exercise_info is NULL");
-            return;
-        }
-        bap_respond_knt_info(CONSUMER_ERR_NONE, rsp, last_cmd);
-        break;
-    case 2:
-        report_failure(*rsp);
-        break;
-    case 3:
-        LBS_LOGE("GPS status changed to [%lld]", static_cast<long long>(rsp->reason));
-        bap_respond_knt_info(CONSUMER_ERR_GPS_STATUS_CHANGED, rsp, last_cmd);
-        break;
-    default:
-        LBS_LOGE("Critical. Undefined result received from RavErodurad.[%lld]", static_cast<long long>(rsp->result));
-        break;
-    }
+    lbs_event_handle_kinetra_reply(g_bap_consumer_cb, g_bap_consumer_user_data, rsp, g_bap_lbs_consumer->current_state,
+                                   g_bap_lbs_consumer->last_cmd);
 }
 
 } // namespace lbs::bap

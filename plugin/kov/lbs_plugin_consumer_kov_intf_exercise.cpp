@@ -7,6 +7,7 @@
 // even when its request cannot go out.
 #include "lbs_plugin_consumer_kov_intf_internal.h"
 
+#include "../lbs_plugin_consumer_event.h"
 #include "../lbs_plugin_consumer_log.h"
 #include "lbs_plugin_consumer_json_builder.h"
 #include "lbs_plugin_consumer_main.h"
@@ -233,47 +234,6 @@ void _kinetra_consumer_handle_response(exercise_info_rsp_data *rsp)
     }
     if (!has_state_record())
         return;
-
-    const int state = g_lbs_consumer->current_state;
-    const int last_cmd = g_lbs_consumer->last_cmd;
-
-    switch (rsp->result) {
-    case 1:
-        LBS_LOGE("LBS_VALUE_RESULT_OK. cmd [%d]", last_cmd);
-        // Figures only matter to the host while its session runs.
-        if (state != KINETRA_STATE_RUNNING) {
-            LBS_LOGE("Do not handle. current_state [%d], last_cmd [%d]", state, last_cmd);
-            return;
-        }
-        if (rsp->p_exercise_info == nullptr) {
-            LBS_LOGE("rsp_info->p_exercise_info is NULL");
-            return;
-        }
-        respond_kinetra_info(CONSUMER_ERR_NONE, rsp, last_cmd);
-        return;
-    case 2:
-        if (rsp->reason == 1) {
-            LBS_LOGE("LBS_VALUE_KINETRA_INVALID_COMMAND");
-            respond_kinetra_info(CONSUMER_ERR_INVALID_KINETRA_COMMAND, nullptr, last_cmd);
-        } else if (rsp->reason == 2) {
-            LBS_LOGE("LBS_VALUE_KINETRA_INSUFFICIENT_CONDITION_FOR_SERVICE");
-            if (state == KINETRA_STATE_RUNNING) {
-                respond_kinetra_info(CONSUMER_ERR_LOCATION_SETTING_OFF, nullptr, last_cmd);
-            } else {
-                LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp->reason));
-                respond_kinetra_info(CONSUMER_ERR_UNKNOWN, nullptr, last_cmd);
-            }
-        } else {
-            LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp->reason));
-            respond_kinetra_info(CONSUMER_ERR_UNKNOWN, nullptr, last_cmd);
-        }
-        return;
-    case 3:
-        LBS_LOGE("GPS status changed to [%lld]", static_cast<long long>(rsp->reason));
-        respond_kinetra_info(CONSUMER_ERR_GPS_STATUS_CHANGED, rsp, last_cmd);
-        return;
-    default:
-        LBS_LOGE("Critical. Undefined result received from RavErodurad.[%lld]", static_cast<long long>(rsp->result));
-        return;
-    }
+    lbs_event_handle_kinetra_reply(g_consumer_cb, g_consumer_user_data, rsp, g_lbs_consumer->current_state,
+                                   g_lbs_consumer->last_cmd);
 }
