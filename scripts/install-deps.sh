@@ -12,6 +12,11 @@ packages=(
   crossbuild-essential-armhf qemu-user mmdebstrap
   locales
   dpkg-dev file
+  # lbs-sim's map image, plot and GPX out (cairo, libjpeg-turbo); its tests
+  # read the GPX back with libxml2
+  libcairo2-dev libjpeg62-turbo-dev libxml2-dev
+  # lbs-sim's simulated phone: GPX tracks (libxml2) and geodesics
+  libgeographiclib-dev
 )
 # dpkg-dev (dpkg-shlibdeps) and file: CPack's Debian packages work out their
 # dependencies with them (scripts/check-packages.sh).

@@ -23,7 +23,10 @@ suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 gcc_major=$(arm-linux-gnueabihf-g++ -dumpversion 2>/dev/null | cut -d. -f1) || true
 [ -n "$gcc_major" ] || { echo "make-armhf-sysroot: arm-linux-gnueabihf-g++ not found (run scripts/install-deps.sh)" >&2; exit 1; }
 
+# lbs-sim (built for armhf too): its map image and plot (cairo,
+# libjpeg-turbo), GPX (libxml2) and the phone's geodesics (GeographicLib).
 packages="libc6-dev,libstdc++-${gcc_major}-dev,libglib2.0-dev,libjson-glib-dev,libgtest-dev"
+packages="$packages,libcairo2-dev,libjpeg62-turbo-dev,libxml2-dev,libgeographiclib-dev"
 stamp=$dir/.lbs-sysroot
 want="suite=$suite arch=armhf packages=$packages links=relative"
 

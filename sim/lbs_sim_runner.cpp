@@ -63,10 +63,14 @@ Runner::Runner(const Plugin &plugin, Sink &sink, RunnerOptions options)
     device_power_ctl_set_observer(&Runner::on_power, this);
     kov_ctl_set_observer(&Runner::on_kov, this);
     bap_ctl_set_observer(&Runner::on_bap, this);
+    phone_ = std::make_unique<Phone>();
+    phone_->set_progress_observer(
+        [this](int id, unsigned percent) { sink_.progress(alarmmgr_ctl_now(), id, percent); });
 }
 
 Runner::~Runner()
 {
+    phone_.reset();
     dlog_ctl_set_sink(nullptr, nullptr);
     alarmmgr_ctl_set_observer(nullptr, nullptr);
     device_power_ctl_set_observer(nullptr, nullptr);
@@ -140,6 +144,10 @@ bool Runner::execute(const Command &cmd, std::string *message)
         break;
     case Verb::Advance:
         advance(cmd.numbers[0]);
+        break;
+    case Verb::Phone:
+        if (!phone_->command(cmd, message))
+            return false;
         break;
     default:
         deliver(cmd);
@@ -300,12 +308,18 @@ void Runner::on_power(const device_power_ctl_call *call, void *user_data)
 
 void Runner::on_kov(const kov_ctl_call *call, void *user_data)
 {
-    static_cast<Runner *>(user_data)->sink_.kov_call(alarmmgr_ctl_now(), *call);
+    auto *self = static_cast<Runner *>(user_data);
+    self->sink_.kov_call(alarmmgr_ctl_now(), *call);
+    if (self->phone_)
+        self->phone_->kov_call(*call);
 }
 
 void Runner::on_bap(const bap_ctl_call *call, void *user_data)
 {
-    static_cast<Runner *>(user_data)->sink_.bap_call(alarmmgr_ctl_now(), *call);
+    auto *self = static_cast<Runner *>(user_data);
+    self->sink_.bap_call(alarmmgr_ctl_now(), *call);
+    if (self->phone_)
+        self->phone_->bap_call(*call);
 }
 
 } // namespace lbs_sim

@@ -11,12 +11,14 @@
 #ifndef LBS_SIM_RUNNER_H
 #define LBS_SIM_RUNNER_H
 
+#include "lbs_sim_phone.h"
 #include "lbs_sim_plugin.h"
 #include "lbs_sim_scenario.h"
 #include "lbs_sim_sink.h"
 
 #include <dlog_control.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,10 @@ public:
     // Dispatches the default main context until nothing is ready.
     static void drain();
 
+    // The track the simulated phone played (Phone::played_track): the
+    // points of its last `phone track`, timed in virtual milliseconds.
+    std::vector<TrackPoint> played_track() const { return phone_->played_track(); }
+
 private:
     void advance(int64_t seconds);
     void deliver(const Command &cmd);
@@ -62,6 +68,8 @@ private:
     const Plugin &plugin_;
     Sink &sink_;
     RunnerOptions options_;
+    // The simulated phone; it does nothing until a `phone` command.
+    std::unique_ptr<Phone> phone_;
 };
 
 } // namespace lbs_sim

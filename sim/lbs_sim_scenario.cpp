@@ -401,6 +401,69 @@ std::string_view trim_end(std::string_view s)
     return s;
 }
 
+constexpr std::string_view kPhoneUsage =
+    " (usage: phone on | off | drop | track FILE.gpx | gps on|off | wps on|off | slow SECONDS | silent [on|off] | "
+    "refuse map|assistance REASON)";
+
+bool parse_switch(std::string_view tok, bool optional, Command *cmd, std::string *message)
+{
+    if (tok.empty() && optional)
+        tok = "on";
+    if (tok.empty())
+        return fail(message, "missing argument on|off" + std::string(kPhoneUsage));
+    if (tok != "on" && tok != "off")
+        return fail(message, "expected on or off, got " + quoted(tok));
+    cmd->numbers.push_back(tok == "on" ? 1 : 0);
+    return true;
+}
+
+bool parse_phone(Cursor &cur, Command *cmd, std::string *message)
+{
+    const std::string_view what = cur.next();
+    if (what.empty())
+        return fail(message, "missing argument after 'phone'" + std::string(kPhoneUsage));
+    cmd->word = std::string(what);
+    bool ok = true;
+    if (what == "on" || what == "off" || what == "drop") {
+    } else if (what == "track") {
+        const std::string_view file = trim_end(cur.rest());
+        if (file.empty())
+            return fail(message, "missing argument FILE.gpx" + std::string(kPhoneUsage));
+        cmd->text = std::string(file);
+    } else if (what == "gps" || what == "wps") {
+        ok = parse_switch(cur.next(), false, cmd, message);
+    } else if (what == "silent") {
+        ok = parse_switch(cur.next(), true, cmd, message);
+    } else if (what == "slow") {
+        const std::string_view tok = cur.next();
+        long long seconds = 0;
+        if (tok.empty())
+            return fail(message, "missing argument SECONDS" + std::string(kPhoneUsage));
+        if (!parse_integer(tok, 0, 86400, &seconds))
+            return fail(message, "bad number " + quoted(tok) + " for SECONDS (0 to 86400)");
+        cmd->numbers.push_back(seconds);
+    } else if (what == "refuse") {
+        const std::string_view which = cur.next();
+        if (which != "map" && which != "assistance")
+            return fail(message, "expected map or assistance, got " + quoted(which) + std::string(kPhoneUsage));
+        cmd->text = std::string(which);
+        const std::string_view tok = cur.next();
+        long long reason = 0;
+        if (tok.empty())
+            return fail(message, "missing argument REASON" + std::string(kPhoneUsage));
+        if (!parse_integer(tok, INT32_MIN, INT32_MAX, &reason))
+            return fail(message, "bad number " + quoted(tok) + " for REASON");
+        cmd->numbers.push_back(reason);
+    } else {
+        return fail(message, "unknown verb " + quoted("phone " + std::string(what)) + std::string(kPhoneUsage));
+    }
+    if (!ok)
+        return false;
+    if (const std::string_view extra = cur.next(); !extra.empty())
+        return fail(message, "unexpected argument " + quoted(extra) + std::string(kPhoneUsage));
+    return true;
+}
+
 } // namespace
 
 std::string ParseError::to_string() const
@@ -430,9 +493,8 @@ bool parse_line(std::string_view raw, Command *cmd, bool *empty, std::string *me
     } else if (first == "storage") {
         ok = parse_storage(cur, cmd, message);
     } else if (first == "phone") {
-        return fail(message, "phone: the simulated provider app is not part of lbs-sim yet, so '" +
-                                 std::string(trim_end(raw.substr(raw.find("phone")))) +
-                                 "' cannot run; play the phone with kov and bap commands");
+        cmd->verb = Verb::Phone;
+        ok = parse_phone(cur, cmd, message);
     } else {
         const Syntax *found = nullptr;
         std::string_view second;
@@ -491,6 +553,21 @@ bool parse_scenario(std::string_view file_name, std::string_view content, std::v
         }
         if (empty)
             continue;
+        if (cmd.verb == Verb::Phone && cmd.word == "track") {
+            // The track is read now: a file that cannot be read stops the
+            // run like any line that cannot be read.
+            std::string path = cmd.text;
+            const size_t slash = file_name.rfind('/');
+            if (!path.empty() && path.front() != '/' && slash != std::string_view::npos)
+                path = std::string(file_name.substr(0, slash + 1)) + path;
+            auto points = std::make_shared<std::vector<TrackPoint>>();
+            std::string why;
+            if (!read_gpx(path, points.get(), &why)) {
+                *error = {std::string(file_name), line_no, "phone track: cannot read '" + cmd.text + "': " + why};
+                return false;
+            }
+            cmd.track = std::move(points);
+        }
         cmd.line = line_no;
         commands->push_back(std::move(cmd));
     }

@@ -6,8 +6,10 @@
 #ifndef LBS_SIM_SCENARIO_H
 #define LBS_SIM_SCENARIO_H
 
+#include "lbs_sim_gpx_reader.h"
 #include "lbs_sim_request_records.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +49,9 @@ enum class Verb {
     BapSendCompleted,     // numbers: result
     BapTransferDone,      // numbers: status
     Advance,              // numbers: seconds
+    Phone,                // word: on, off, track, gps, wps, drop, slow, silent, refuse;
+                          // numbers[0]: 1/0 (gps, wps, silent), seconds (slow), reason (refuse);
+                          // text: the GPX file (track), map or assistance (refuse)
 };
 
 struct Command {
@@ -63,6 +68,8 @@ struct Command {
     RecordKind record = RecordKind::None;
     bool null_record = false;
     std::vector<FieldValue> fields;
+    // phone track: the points, read with the scenario (see parse_scenario)
+    std::shared_ptr<const std::vector<TrackPoint>> track;
 };
 
 struct ParseError {
@@ -75,7 +82,10 @@ struct ParseError {
 };
 
 // Reads a whole scenario. Returns false with *error set at the first command
-// that cannot be read; *commands then holds what came before it.
+// that cannot be read; *commands then holds what came before it. The GPX
+// file of a `phone track` command is read here too (a relative path is
+// taken from the scenario's directory), so that a track that cannot be read
+// stops the run before anything runs.
 bool parse_scenario(std::string_view file_name, std::string_view content, std::vector<Command> *commands,
                     ParseError *error);
 

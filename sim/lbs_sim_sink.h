@@ -37,6 +37,10 @@ public:
     virtual void log(int64_t time, int prio, std::string_view tag, std::string_view message) = 0;
     // A remark of the runner's own (a delivery nobody was there to take).
     virtual void note(int64_t time, std::string_view text) = 0;
+    // A file the plugin accepted is partly received: the framework's
+    // on_file_recv_progress (transaction id) or the BLE daemon's progress
+    // callback (transfer id). Sinks that do not show transfers ignore it.
+    virtual void progress(int64_t /*time*/, int /*transaction_id*/, unsigned /*percent*/) {}
 };
 
 } // namespace lbs_sim

@@ -2,6 +2,7 @@
 
 #include <dlog.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -53,6 +54,38 @@ const char *priority_name(int prio)
     }
 }
 
+
+// The event that answers a request sent to the phone, or 0 for requests
+// answered at once or by a stream of events.
+int answer_of(int code)
+{
+    switch (code) {
+    case CONSUMER_ACTION_REQUEST_EXTRA_DATA: return CONSUMER_EVENT_EXTRA_DATA;
+    case CONSUMER_ACTION_CHECK_LOCATION_SETTING: return CONSUMER_EVENT_LOCATION_SETTING_CHECK;
+    case CONSUMER_ACTION_CHANGE_LOCATION_SETTING: return CONSUMER_EVENT_LOCATION_SETTING_CHANGE;
+    case CONSUMER_ACTION_GET_REF_TIME: return CONSUMER_EVENT_REF_TIME;
+    case CONSUMER_ACTION_HERE_MAP_IMAGE: return CONSUMER_EVENT_HERE_MAP_DOWNLOAD;
+    default: return 0;
+    }
+}
+
+// Whether request returned what it returns when the message went out: the
+// map request answers with an error code, 0 for none; the others with 1.
+bool went_out(int code, int value)
+{
+    return code == CONSUMER_ACTION_HERE_MAP_IMAGE ? value == CONSUMER_ERR_NONE : value == 1;
+}
+
+std::string distance_text(double metres)
+{
+    char buf[48];
+    if (metres < 1000)
+        std::snprintf(buf, sizeof buf, "%.1f m", metres);
+    else
+        std::snprintf(buf, sizeof buf, "%.3f km", metres / 1000);
+    return buf;
+}
+
 } // namespace
 
 Timeline::Timeline(std::FILE *out, PathStyle paths, bool with_logs)
@@ -69,11 +102,36 @@ void Timeline::line(int64_t time, std::string_view who, std::string_view text)
 void Timeline::command(int64_t time, const Command &cmd)
 {
     std::fprintf(out_, "%6" PRId64 "s  > %s\n", time, cmd.source.c_str());
+    const int last_number = cmd.numbers.empty() ? 0 : static_cast<int>(cmd.numbers.back());
+    switch (cmd.verb) {
+    case Verb::Request:
+        request_code_ = cmd.code;
+        answered_in_call_ = false;
+        break;
+    case Verb::KovReceiveCompleted:
+        end_transfer(time, kov_ctl_last_offer_transaction_id(), last_number);
+        break;
+    case Verb::BapFileCompleted:
+        if (cmd.numbers.size() >= 2)
+            end_transfer(time, static_cast<int>(cmd.numbers[1]), static_cast<int>(cmd.numbers[0]));
+        break;
+    case Verb::BapTransferDone:
+        if (const int id = bap_ctl_last_accepted_transfer(); id != 0)
+            end_transfer(time, id, last_number);
+        break;
+    default:
+        break;
+    }
 }
 
 void Timeline::returned(int64_t time, std::string_view what, int value)
 {
     line(time, "host", std::string(what) + " returned " + std::to_string(value));
+    if (what == "request" && request_code_ != 0) {
+        if (answer_of(request_code_) != 0 && went_out(request_code_, value) && !answered_in_call_)
+            waiting_.push_back({request_code_, answer_of(request_code_), time});
+        request_code_ = 0;
+    }
 }
 
 void Timeline::event(int64_t time, const lbs_consumer_event_s &ev)
@@ -90,6 +148,21 @@ void Timeline::event(int64_t time, const lbs_consumer_event_s &ev)
     line(time, "host", text);
     for (size_t i = 0; i < d.entries.size(); ++i)
         line(time, "", "  #" + std::to_string(i) + fields_text(d.entries[i]));
+
+    ++events_[ev.type];
+    if (ev.type == CONSUMER_EVENT_POSITION_GPS && ev.error != CONSUMER_ERR_NONE)
+        ++gps_errors_;
+    fixes_.event(time, ev);
+    const auto w = std::find_if(waiting_.begin(), waiting_.end(), [&](const Waiting &x) { return x.answer == ev.type; });
+    if (w != waiting_.end())
+        waiting_.erase(w);
+    else if (request_code_ != 0 && answer_of(request_code_) == ev.type)
+        answered_in_call_ = true;
+    // A file handed to the host ends the transfer that brought it.
+    if ((ev.type == CONSUMER_EVENT_EXTRA_DATA || ev.type == CONSUMER_EVENT_HERE_MAP_DOWNLOAD) && ev.file.path != nullptr)
+        for (auto &[id, t] : transfers_)
+            if (!t.ended && t.path == ev.file.path)
+                end_transfer(time, id, 0);
 }
 
 void Timeline::kov_call(int64_t time, const kov_ctl_call &c)
@@ -115,6 +188,10 @@ void Timeline::kov_call(int64_t time, const kov_ctl_call &c)
         args = "tx=" + std::to_string(c.transaction_id) + " path=" + paths_.path(c.text) +
                (c.accept ? " accept" : " refuse");
     line(time, "kov", std::string(c.name) + "(" + args + ")" + result_suffix(c.result));
+    if (std::strcmp(c.name, "receiveFile") == 0 && c.accept && c.result == 0) {
+        Transfer &t = transfers_[c.transaction_id] = Transfer{0, c.text != nullptr ? c.text : "", false, 0};
+        bar(time, c.transaction_id, t, "accepted");
+    }
 }
 
 void Timeline::bap_call(int64_t time, const bap_ctl_call &c)
@@ -137,6 +214,10 @@ void Timeline::bap_call(int64_t time, const bap_ctl_call &c)
     const bool getter = std::strstr(c.name, "_get_connection_status") != nullptr;
     line(time, "bap", std::string(c.name) + "(" + args +
                           (getter ? " = " + std::to_string(c.result) : result_suffix(c.result)));
+    if (std::strcmp(c.name, "bap_service_file_transfer_receive") == 0 && c.result == 0) {
+        Transfer &t = transfers_[c.transfer_id] = Transfer{0, c.text != nullptr ? c.text : "", false, 0};
+        bar(time, c.transfer_id, t, "accepted");
+    }
 }
 
 void Timeline::alarm(int64_t time, const alarmmgr_ctl_traffic &t)
@@ -175,6 +256,77 @@ void Timeline::log(int64_t time, int prio, std::string_view tag, std::string_vie
 void Timeline::note(int64_t time, std::string_view text)
 {
     line(time, "", "(" + std::string(text) + ")");
+}
+
+void Timeline::progress(int64_t time, int transaction_id, unsigned percent)
+{
+    Transfer &t = transfers_[transaction_id];
+    t.percent = std::min(percent, 100u);
+    bar(time, transaction_id, t, "");
+}
+
+void Timeline::bar(int64_t time, int id, const Transfer &t, std::string_view state)
+{
+    constexpr unsigned kWidth = 20;
+    const unsigned filled = t.percent * kWidth / 100;
+    char pct[8];
+    std::snprintf(pct, sizeof pct, "%3u%%", t.percent);
+    std::string text = "tx=" + std::to_string(id) + " [" + std::string(filled, '#') +
+                       std::string(kWidth - filled, '.') + "] " + pct;
+    if (!state.empty())
+        text += "  " + std::string(state);
+    if (!t.path.empty())
+        text += "  " + paths_.rewrite(t.path);
+    line(time, "file", text);
+}
+
+void Timeline::end_transfer(int64_t time, int id, int result)
+{
+    const auto it = transfers_.find(id);
+    if (it == transfers_.end() || it->second.ended)
+        return;
+    Transfer &t = it->second;
+    t.ended = true;
+    t.result = result;
+    if (result == 0)
+        t.percent = 100;
+    bar(time, id, t, result == 0 ? "received" : "failed (" + std::to_string(result) + ")");
+}
+
+void Timeline::finish(int64_t time)
+{
+    int total = 0;
+    for (const auto &[type, count] : events_)
+        total += count;
+    line(time, "summary", "events: " + std::to_string(total));
+    for (const auto &[type, count] : events_) {
+        std::string text = "  " + with_name(event_type_name(type), type) + " " + std::to_string(count);
+        if (type == CONSUMER_EVENT_POSITION_GPS && gps_errors_ > 0)
+            text += ", " + std::to_string(gps_errors_) + " with an error";
+        line(time, "", text);
+    }
+
+    line(time, "summary", "positions received: " + std::to_string(fixes_.fixes().size()));
+    for (FixSource s : kFixSources) {
+        const size_t n = fixes_.count(s);
+        line(time, "", std::string("  ") + fix_source_name(s) + " " + std::to_string(n) +
+                           (n > 1 ? " over " + distance_text(path_length_m(fixes_.fixes(), s)) : ""));
+    }
+
+    if (!transfers_.empty()) {
+        line(time, "summary", "file transfers: " + std::to_string(transfers_.size()));
+        for (const auto &[id, t] : transfers_) {
+            std::string state = !t.ended         ? "still open at " + std::to_string(t.percent) + "%"
+                                : t.result == 0 ? std::string("received")
+                                                : "failed (" + std::to_string(t.result) + ")";
+            line(time, "", "  tx=" + std::to_string(id) + " " + state);
+        }
+    }
+
+    line(time, "summary", "waiting for an answer: " + std::to_string(waiting_.size()));
+    for (const Waiting &w : waiting_)
+        line(time, "", "  " + with_name(action_name(w.code), w.code) + " sent at " + std::to_string(w.sent) +
+                           "s, no " + with_name(event_type_name(w.answer), w.answer) + " yet");
 }
 
 } // namespace lbs_sim

@@ -196,4 +196,31 @@ TEST_F(AlarmClock, CallbacksArmAlarmsAndQueueWorkInTimeButCannotMoveTheClock)
     EXPECT_EQ(alarmmgr_ctl_next_due(), 24);
 }
 
+// Timers of the control side keep their place among the alarms and leave
+// no trace in the traffic.
+TEST_F(AlarmClock, ControlTimersFireInOrderWithAlarmsWithoutTraffic)
+{
+    Action a{"alarm"};
+    add(a, 5);
+    const alarmmgr_ctl_timer_cb timer = [](void *tag) {
+        g_log.push_back(*static_cast<std::string *>(tag) + "@" + std::to_string(alarmmgr_ctl_now()));
+    };
+    std::string early = "early", tie = "tie", gone = "gone";
+    EXPECT_EQ(alarmmgr_ctl_timer_add(-1, timer, &early), 0u);
+    EXPECT_EQ(alarmmgr_ctl_timer_add(3, timer, &early), 1u);
+    EXPECT_EQ(alarmmgr_ctl_timer_add(5, timer, &tie), 2u);
+    const unsigned removed = alarmmgr_ctl_timer_add(4, timer, &gone);
+    g_traffic.clear();
+    EXPECT_EQ(alarmmgr_ctl_timer_remove(removed), 1);
+    EXPECT_EQ(alarmmgr_ctl_timer_remove(removed), 0);
+    EXPECT_EQ(alarmmgr_ctl_count(), 1u);
+    EXPECT_EQ(alarmmgr_ctl_timer_count(), 2u);
+
+    // Only the alarm counts as fired; the alarm goes first at the tie.
+    EXPECT_EQ(alarmmgr_ctl_advance(10), 1u);
+    EXPECT_EQ(g_log, (Log{"early@3", "alarm@5", "tie@5"}));
+    EXPECT_EQ(g_traffic, (Log{"fire 1 0/0 0"}));
+    EXPECT_EQ(alarmmgr_ctl_timer_count(), 0u);
+}
+
 } // namespace

@@ -169,3 +169,77 @@ TEST(ScenarioLine, RequestCodeByNameOrNumberWithTheFieldsOfItsRecord)
 }
 
 } // namespace
+
+namespace {
+
+// The simulated phone's verbs: what each becomes, and what is refused.
+TEST(ScenarioLine, PhoneVerbs)
+{
+    const struct {
+        const char *line, *word;
+        Numbers numbers;
+        const char *text;
+    } rows[] = {
+        {"phone on", "on", {}, ""},
+        {"phone off  # gone", "off", {}, ""},
+        {"phone drop", "drop", {}, ""},
+        {"phone gps off", "gps", {0}, ""},
+        {"phone wps on", "wps", {1}, ""},
+        {"phone silent", "silent", {1}, ""},
+        {"phone silent off", "silent", {0}, ""},
+        {"phone slow 15", "slow", {15}, ""},
+        {"phone refuse map 2", "refuse", {2}, "map"},
+        {"phone refuse assistance -1", "refuse", {-1}, "assistance"},
+        {"phone track my tracks/walk.gpx  ", "track", {}, "my tracks/walk.gpx"},
+    };
+    for (const auto &r : rows) {
+        const Command c = one(r.line);
+        EXPECT_EQ(c.verb, Verb::Phone) << r.line;
+        EXPECT_EQ(c.word, r.word) << r.line;
+        EXPECT_EQ(c.numbers, r.numbers) << r.line;
+        EXPECT_EQ(c.text, r.text) << r.line;
+        EXPECT_EQ(c.track, nullptr) << r.line; // read with the file only
+    }
+
+    const std::string usage = " (usage: phone on | off | drop | track FILE.gpx | gps on|off | wps on|off | "
+                              "slow SECONDS | silent [on|off] | refuse map|assistance REASON)";
+    const struct {
+        const char *line;
+        std::string message;
+    } refused[] = {
+        {"phone", "missing argument after 'phone'" + usage},
+        {"phone fly", "unknown verb 'phone fly'" + usage},
+        {"phone on now", "unexpected argument 'now'" + usage},
+        {"phone gps", "missing argument on|off" + usage},
+        {"phone gps maybe", "expected on or off, got 'maybe'"},
+        {"phone slow -1", "bad number '-1' for SECONDS (0 to 86400)"},
+        {"phone slow", "missing argument SECONDS" + usage},
+        {"phone refuse time 2", "expected map or assistance, got 'time'" + usage},
+        {"phone refuse map", "missing argument REASON" + usage},
+        {"phone refuse map x", "bad number 'x' for REASON"},
+        {"phone track", "missing argument FILE.gpx" + usage},
+    };
+    for (const auto &r : refused)
+        EXPECT_EQ(refusal(r.line), r.message) << r.line;
+}
+
+// A track is read with the scenario, from the scenario's directory; one that
+// cannot be read stops the file at its line.
+TEST(ScenarioFile, PhoneTrackIsReadWithTheFile)
+{
+    const std::string dir = std::string(LBS_TEST_DATA_DIR) + "/gpx/";
+    std::vector<Command> cmds;
+    ParseError e;
+    ASSERT_TRUE(lbs_sim::parse_scenario(dir + "s.scn", "phone track route_1_0.gpx\n", &cmds, &e)) << e.to_string();
+    ASSERT_EQ(cmds.size(), 1u);
+    ASSERT_NE(cmds[0].track, nullptr);
+    EXPECT_EQ(cmds[0].track->size(), 3u);
+
+    cmds.clear();
+    ASSERT_FALSE(lbs_sim::parse_scenario(dir + "s.scn", "init\nphone track no_points.gpx\n", &cmds, &e));
+    EXPECT_EQ(e.line, 2);
+    EXPECT_EQ(e.message, "phone track: cannot read 'no_points.gpx': " + dir +
+                             "no_points.gpx: no track points (trk/trkseg/trkpt) and no route points (rte/rtept)");
+}
+
+} // namespace

@@ -13,6 +13,7 @@ lbs_add_gtest(bapd_client_test sim
 lbs_add_gtest(lbs_sim_scenario_test sim
   SOURCES lbs_sim_scenario_test.cpp
   LIBS lbs_sim_core)
+target_compile_definitions(lbs_sim_scenario_test PRIVATE LBS_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
 lbs_add_gtest(lbs_sim_trace_test sim
   SOURCES lbs_sim_trace_test.cpp
   LIBS lbs_sim_core)
@@ -70,3 +71,23 @@ endforeach()
 add_test(NAME scenario_demo_runs
   COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lbs-sim> --logs ${CMAKE_SOURCE_DIR}/sim/scenarios/default.scn)
 set_tests_properties(scenario_demo_runs PROPERTIES LABELS sim TIMEOUT 60)
+
+# The simulated phone's sessions too: two hours of running and a city walk.
+foreach(name run walk)
+  add_test(NAME scenario_${name}_runs
+    COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lbs-sim> ${CMAKE_SOURCE_DIR}/sim/scenarios/${name}.scn)
+  set_tests_properties(scenario_${name}_runs PROPERTIES LABELS sim TIMEOUT 120)
+endforeach()
+
+# The simulated phone: geodesics and GPX reading, the exercise figures and
+# the provider model, against values worked by hand.
+lbs_add_gtest(lbs_sim_phone_geo_test sim
+  SOURCES lbs_sim_phone_geo_test.cpp
+  LIBS lbs_sim_core)
+target_compile_definitions(lbs_sim_phone_geo_test PRIVATE LBS_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
+lbs_add_gtest(lbs_sim_phone_exercise_test sim
+  SOURCES lbs_sim_phone_exercise_test.cpp
+  LIBS lbs_sim_core)
+lbs_add_gtest(lbs_sim_phone_model_test sim
+  SOURCES lbs_sim_phone_model_test.cpp
+  LIBS lbs_sim_core)

@@ -16,10 +16,21 @@ struct Alarm {
     void *user_param;
 };
 
+// A control-side timer: the clock's own, not the platform's; never
+// reported to the observer and never counted among the alarms.
+struct Timer {
+    unsigned id;
+    int64_t due;
+    alarmmgr_ctl_timer_cb cb;
+    void *user_data;
+};
+
 struct Manager {
     int64_t now = 0;
     alarm_id_t next_id = 1;
     std::vector<Alarm> alarms; // in order of id
+    unsigned next_timer_id = 1;
+    std::vector<Timer> timers; // in order of id
     bool fail_add = false;
     bool advancing = false;
     alarmmgr_ctl_observer observer = nullptr;
@@ -53,6 +64,26 @@ const Alarm *next_alarm()
         if (best == nullptr || a.due < best->due || (a.due == best->due && a.id < best->id))
             best = &a;
     return best;
+}
+
+const Timer *next_timer()
+{
+    const Timer *best = nullptr;
+    for (const Timer &t : manager().timers)
+        if (best == nullptr || t.due < best->due || (t.due == best->due && t.id < best->id))
+            best = &t;
+    return best;
+}
+
+// Fires the next timer (there must be one): one-shot, removed before its
+// callback runs so that the callback may add timers freely.
+void fire_timer()
+{
+    Manager &m = manager();
+    const Timer t = *next_timer();
+    m.timers.erase(std::find_if(m.timers.begin(), m.timers.end(), [&t](const Timer &x) { return x.id == t.id; }));
+    m.now = t.due;
+    t.cb(t.user_data);
 }
 
 // Bounds one drain of the main context, so that a source that is always
@@ -116,6 +147,8 @@ extern "C" void alarmmgr_ctl_reset(void)
     m.next_id = 1;
     m.alarms.clear();
     m.fail_add = false;
+    m.next_timer_id = 1;
+    m.timers.clear();
 }
 
 extern "C" int64_t alarmmgr_ctl_now(void)
@@ -156,7 +189,18 @@ extern "C" unsigned alarmmgr_ctl_advance(int64_t seconds)
     m.advancing = true;
     const int64_t target = m.now + seconds;
     unsigned fired = 0;
-    while (alarmmgr_ctl_fire_next(target) != 0) {
+    for (;;) {
+        // A timer due before the next alarm (or at the same time: alarms
+        // first) fires in its turn.
+        const Alarm *next = next_alarm();
+        const Timer *timer = next_timer();
+        if (timer != nullptr && timer->due <= target && (next == nullptr || timer->due < next->due)) {
+            fire_timer();
+            drain_default_context();
+            continue;
+        }
+        if (alarmmgr_ctl_fire_next(target) == 0)
+            break;
         ++fired;
         drain_default_context();
     }
@@ -191,4 +235,29 @@ extern "C" int64_t alarmmgr_ctl_next_due(void)
 {
     const Alarm *next = next_alarm();
     return next != nullptr ? next->due : -1;
+}
+
+extern "C" unsigned alarmmgr_ctl_timer_add(int64_t delay, alarmmgr_ctl_timer_cb cb, void *user_data)
+{
+    Manager &m = manager();
+    if (cb == nullptr || delay < 0)
+        return 0;
+    const unsigned id = m.next_timer_id++;
+    m.timers.push_back({id, m.now + delay, cb, user_data});
+    return id;
+}
+
+extern "C" int alarmmgr_ctl_timer_remove(unsigned id)
+{
+    std::vector<Timer> &t = manager().timers;
+    auto it = std::find_if(t.begin(), t.end(), [id](const Timer &x) { return x.id == id; });
+    if (it == t.end())
+        return 0;
+    t.erase(it);
+    return 1;
+}
+
+extern "C" size_t alarmmgr_ctl_timer_count(void)
+{
+    return manager().timers.size();
 }

@@ -71,6 +71,24 @@ int alarmmgr_ctl_get(alarm_id_t id, int64_t *due, int64_t *interval);
 /* Due time of the next alarm to fire, or -1 when none is armed. */
 int64_t alarmmgr_ctl_next_due(void);
 
+/* Timers of the control side: the simulator's own work in virtual time (the
+ * simulated phone's answers and position stream), which is not the
+ * platform's alarm traffic. A timer is one-shot, due delay seconds from now;
+ * it is never reported to the observer, uses no alarm id and is not counted
+ * by alarmmgr_ctl_count. alarmmgr_ctl_advance fires timers in order of due
+ * time with the alarms (an alarm before a timer due at the same second,
+ * timers among themselves in order of id), sets the clock to the timer's due
+ * time while its callback runs and dispatches the main context after each.
+ * alarmmgr_ctl_fire_next ignores timers; alarmmgr_ctl_reset forgets them.
+ * Returns the timer's id (from 1), or 0 for a NULL callback or a negative
+ * delay. */
+typedef void (*alarmmgr_ctl_timer_cb)(void *user_data);
+unsigned alarmmgr_ctl_timer_add(int64_t delay, alarmmgr_ctl_timer_cb cb, void *user_data);
+/* 1 when the timer was pending and is now removed, 0 otherwise. */
+int alarmmgr_ctl_timer_remove(unsigned id);
+/* Number of pending timers. */
+size_t alarmmgr_ctl_timer_count(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,55 @@
+/*
+ * A picture of where the phone went and what the host heard: the track the
+ * phone played (when it was handed to the collector), the positions the host
+ * received by kind (GPS, WPS, batch entries), and the GPS events that came
+ * with an error, placed where the phone was at that time on the played track
+ * or, without one, at the last position received before. Axes are metres
+ * east and north of the middle of everything drawn (a local equirectangular
+ * projection); a legend names and counts each kind. The same collector gives
+ * the same PNG bytes.
+ */
+#ifndef LBS_SIM_PLOT_H
+#define LBS_SIM_PLOT_H
+
+#include "lbs_sim_fix_collector.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lbs_sim {
+
+inline constexpr int kPlotMinSide = 200;
+inline constexpr int kPlotMaxSide = 8192;
+
+// Metres east and north of an origin, on a sphere of the Earth's mean radius
+// with the east-west scale of the origin's latitude.
+struct LocalProjection {
+    double lat0, lon0;
+    double east_m(double lon) const;
+    double north_m(double lat) const;
+};
+
+// Where the phone was when a GPS event came with an error: on the played
+// track at that time (interpolated), else at the last position the host
+// received up to then; nothing when neither is known.
+std::optional<GeoPoint> place_failure(const FailedFix &failure, const std::vector<GeoPoint> &played,
+                                      const std::vector<ReceivedFix> &fixes);
+
+// PNG bytes of the plot, or nothing when a side lies outside
+// [kPlotMinSide, kPlotMaxSide].
+std::vector<unsigned char> render_plot_png(int width, int height, const FixCollector &collector);
+
+// render_plot_png written to path; false with *why when it cannot be.
+bool write_plot_file(const std::string &path, int width, int height, const FixCollector &collector,
+                     std::string *why);
+
+// Cairo and fontconfig keep the fonts the plot's text used until the
+// process ends; this lets them go, so that a leak checker finds nothing at
+// exit. Call it once no cairo object is alive any more; a later plot loads
+// the fonts again.
+void release_font_caches();
+
+} // namespace lbs_sim
+
+#endif // LBS_SIM_PLOT_H

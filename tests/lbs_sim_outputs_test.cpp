@@ -1,0 +1,672 @@
+// What lbs-sim makes for people: the map image, the GPX file, the plot and
+// the timeline's summary.
+#include "lbs_sim_fix_collector.h"
+#include "lbs_sim_gpx_writer.h"
+#include "lbs_sim_map_render.h"
+#include "lbs_sim_plot.h"
+#include "lbs_sim_timeline.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdio>
+// jpeglib.h uses size_t and FILE without including their headers.
+#include <jpeglib.h>
+#include <libxml/parser.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <clocale>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace lbs_sim {
+namespace {
+
+// ---- helpers -------------------------------------------------------------
+
+// The plot's fonts go at the end, so that the sanitizer build's leak check
+// sees only what the code under test keeps.
+class ReleaseFonts : public ::testing::Environment {
+public:
+    void TearDown() override { release_font_caches(); }
+};
+const ::testing::Environment *const kReleaseFonts = ::testing::AddGlobalTestEnvironment(new ReleaseFonts);
+
+uint64_t fnv1a(const std::vector<unsigned char> &bytes)
+{
+    uint64_t h = 14695981039346656037ull;
+    for (unsigned char b : bytes)
+        h = (h ^ b) * 1099511628211ull;
+    return h;
+}
+
+struct DecodedJpeg {
+    bool ok = false;
+    int width = 0, height = 0, components = 0;
+    std::vector<unsigned char> rgb;
+    // The pixel at (x, y) as r, g, b.
+    const unsigned char *at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+struct JpegTestError {
+    jpeg_error_mgr mgr;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void jpeg_test_fail(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<JpegTestError *>(cinfo->err)->jump, 1);
+}
+
+// Decodes with libjpeg-turbo, the way a receiver of the map would.
+DecodedJpeg decode_jpeg(const std::vector<unsigned char> &bytes)
+{
+    DecodedJpeg out;
+    jpeg_decompress_struct cinfo{};
+    JpegTestError err{};
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jpeg_test_fail;
+    if (setjmp(err.jump) == 0) {
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&cinfo);
+        out.width = static_cast<int>(cinfo.output_width);
+        out.height = static_cast<int>(cinfo.output_height);
+        out.components = cinfo.num_components;
+        out.rgb.resize(static_cast<size_t>(out.width) * out.height * 3);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = &out.rgb[static_cast<size_t>(cinfo.output_scanline) * out.width * 3];
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(&cinfo);
+        out.ok = true;
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return out;
+}
+
+// Width and height from a PNG's IHDR chunk; false when the bytes do not
+// start like a PNG.
+bool png_size(const std::vector<unsigned char> &png, uint32_t *w, uint32_t *h)
+{
+    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (png.size() < 24 || std::memcmp(png.data(), kSignature, 8) != 0 || std::memcmp(&png[12], "IHDR", 4) != 0)
+        return false;
+    auto be32 = [&](size_t i) {
+        return (uint32_t{png[i]} << 24) | (uint32_t{png[i + 1]} << 16) | (uint32_t{png[i + 2]} << 8) | png[i + 3];
+    };
+    *w = be32(16);
+    *h = be32(20);
+    return true;
+}
+
+consumer_position position(uint32_t t, double lat, double lon)
+{
+    consumer_position p{};
+    p.timestamp = t;
+    p.latitude = lat;
+    p.longitude = lon;
+    p.altitude = 34.5;
+    p.speed = 1.25;
+    p.bearing = 90;
+    p.hor_accuracy = 4;
+    p.ver_accuracy = 6;
+    return p;
+}
+
+lbs_consumer_event_s position_event(int type, int error, const consumer_position &p)
+{
+    lbs_consumer_event_s ev{};
+    ev.type = type;
+    ev.error = error;
+    if (error == 0)
+        ev.position.pos = p;
+    return ev;
+}
+
+lbs_consumer_event_s batch_event(const std::vector<consumer_position> &ps)
+{
+    lbs_consumer_event_s ev{};
+    ev.type = CONSUMER_EVENT_BATCH_POSITION;
+    ev.batch.count = static_cast<int32_t>(ps.size());
+    for (size_t i = 0; i < ps.size(); ++i)
+        ev.batch.pos[i] = ps[i];
+    return ev;
+}
+
+// A short walk near Berlin heard through every kind of event: two GPS fixes
+// and a GPS error, one WPS fix, a batch of three.
+void feed_walk(Sink &sink)
+{
+    sink.event(10, position_event(CONSUMER_EVENT_POSITION_GPS, 0, position(1000, 52.520, 13.400)));
+    sink.event(11, position_event(CONSUMER_EVENT_POSITION_GPS, 0, position(1001, 52.521, 13.400)));
+    sink.event(12, position_event(CONSUMER_EVENT_POSITION_GPS, CONSUMER_ERR_TIMEOUT, {}));
+    sink.event(13, position_event(CONSUMER_EVENT_POSITION_WPS, 0, position(1003, 52.5205, 13.401)));
+    sink.event(14, position_event(CONSUMER_EVENT_POSITION_WPS, CONSUMER_ERR_COMMUNICATION, {}));
+    sink.event(20, batch_event({position(1004, 52.522, 13.400), position(1005, 52.523, 13.400),
+                                position(1006, 52.524, 13.400)}));
+}
+
+// ---- map: projection and scale --------------------------------------------
+
+TEST(MapProjection, WorkedByHand)
+{
+    // 256-px tiles: the world is 256 px wide at zoom 0 and doubles per level.
+    EXPECT_DOUBLE_EQ(mercator::world_px(0), 256);
+    EXPECT_DOUBLE_EQ(mercator::world_px(3), 2048);
+    EXPECT_NEAR(mercator::world_px(2.5), 256 * 5.656854249, 1e-6); // 2^2.5 = 4 * sqrt 2
+
+    // lat 0 lon 0 is the middle of the world; 180 W its western edge; 90 E
+    // three quarters across.
+    EXPECT_DOUBLE_EQ(mercator::x_of(0, 0), 128);
+    EXPECT_DOUBLE_EQ(mercator::y_of(0, 0), 128);
+    EXPECT_DOUBLE_EQ(mercator::x_of(-180, 0), 0);
+    EXPECT_DOUBLE_EQ(mercator::x_of(90, 0), 192);
+    EXPECT_DOUBLE_EQ(mercator::x_of(90, 1), 384);
+
+    // y = (1 - ln tan(pi/4 + lat/2) / pi) / 2 * 256: a quarter of the way
+    // down where ln tan(pi/4 + lat/2) = pi/2, i.e. lat = 2 atan(e^(pi/2)) -
+    // 90 deg = 66.51326044311186 deg.
+    EXPECT_NEAR(mercator::y_of(66.51326044311186, 0), 64, 1e-9);
+    EXPECT_NEAR(mercator::y_of(-66.51326044311186, 0), 192, 1e-9);
+    // The square world ends at 85.0511 deg; beyond it latitudes are clamped.
+    EXPECT_NEAR(mercator::y_of(mercator::kMaxLatitude, 0), 0, 1e-9);
+    EXPECT_NEAR(mercator::y_of(90, 0), 0, 1e-9);
+
+    // The equator, 2 pi 6378137 m = 40075016.686 m, over 256 px; half as
+    // much ground per pixel at 60 deg, where cos = 0.5.
+    EXPECT_NEAR(mercator::metres_per_px(0, 0), 156543.034, 1e-3);
+    EXPECT_NEAR(mercator::metres_per_px(60, 0), 78271.517, 1e-3);
+    EXPECT_NEAR(mercator::metres_per_px(0, 10), 152.874, 1e-3); // / 1024
+}
+
+TEST(MapScaleBar, PicksTheLongestRoundDistanceThatFits)
+{
+    EXPECT_DOUBLE_EQ(scale_bar_metres(1.0, 150), 100);   // 150 m fit: 100
+    EXPECT_DOUBLE_EQ(scale_bar_metres(1.0, 100), 100);   // exactly
+    EXPECT_DOUBLE_EQ(scale_bar_metres(0.3, 100), 20);    // 30 m fit: 20
+    EXPECT_DOUBLE_EQ(scale_bar_metres(3.5, 150), 500);   // 525 m fit: 500
+    EXPECT_DOUBLE_EQ(scale_bar_metres(156543.034, 150), 2e7); // 23481 km fit
+    EXPECT_NEAR(scale_bar_metres(0.001, 150), 0.1, 1e-15);
+    EXPECT_EQ(scale_bar_metres(0, 150), 0);
+    EXPECT_EQ(scale_bar_metres(1, 0), 0);
+    EXPECT_EQ(scale_bar_metres(std::nan(""), 150), 0);
+
+    EXPECT_EQ(distance_label(500), "500 m");
+    EXPECT_EQ(distance_label(2000), "2 km");
+    EXPECT_EQ(distance_label(2e7), "20000 km");
+    EXPECT_EQ(distance_label(0.5), "0.5 m");
+}
+
+// ---- map: the image ---------------------------------------------------------
+
+TEST(MapImage, DecodesToTheRequestedSize)
+{
+    for (auto [w, h] : {std::pair{320, 240}, std::pair{1, 1}, std::pair{4096, 3}, std::pair{17, 4096}}) {
+        const std::vector<unsigned char> jpeg = render_map_jpeg(w, h, 52.52, 13.405, 15.5, {}, nullptr);
+        ASSERT_FALSE(jpeg.empty()) << w << "x" << h;
+        const DecodedJpeg d = decode_jpeg(jpeg);
+        ASSERT_TRUE(d.ok) << w << "x" << h;
+        EXPECT_EQ(d.width, w);
+        EXPECT_EQ(d.height, h);
+        EXPECT_EQ(d.components, 3);
+    }
+}
+
+TEST(MapImage, RefusesBadSizesAndArguments)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_TRUE(render_map_jpeg(0, 10, 0, 0, 1, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(10, 0, 0, 0, 1, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(-5, 10, 0, 0, 1, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(4097, 10, 0, 0, 1, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(10, 4097, 0, 0, 1, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(10, 10, nan, 0, 1, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(10, 10, 0, nan, 1, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(10, 10, 0, 0, nan, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(10, 10, 0, inf, 1, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(10, 10, 91, 0, 1, {}, nullptr).empty());
+    EXPECT_TRUE(render_map_jpeg(10, 10, 0, 0, -1, {}, nullptr).empty());
+    // A broken track point or current position is left out, not fatal.
+    const GeoPoint broken{nan, 13.4, 0, 0};
+    EXPECT_FALSE(render_map_jpeg(10, 10, 0, 0, 1, {broken}, &broken).empty());
+}
+
+TEST(MapImage, DrawsTrackAndMarkerWhereTheProjectionPutsThem)
+{
+    // At zoom 16 the world is 256 * 65536 px; 100 px east of the centre is
+    // 100 * 360 / 16777216 deg of longitude further east.
+    const double lat = 52.52, lon = 13.405, zoom = 16;
+    const double world = 256 * 65536.0;
+    const double dlon = 100 * 360.0 / world;
+    // Then 80 px north: the latitude whose world y is 80 px smaller, from
+    // the inverse of y = (1 - ln tan(pi/4 + lat/2) / pi) / 2 * world.
+    const double y_north = mercator::y_of(lat, zoom) - 80;
+    const double lat_north = std::atan(std::sinh(std::numbers::pi * (1 - 2 * y_north / world))) * 180 / std::numbers::pi;
+    const std::vector<GeoPoint> track = {{lat, lon, 0, 0}, {lat, lon + dlon, 0, 1000}, {lat_north, lon + dlon, 0, 2000}};
+    const GeoPoint here = track.front();
+
+    const DecodedJpeg d = decode_jpeg(render_map_jpeg(400, 300, lat, lon, zoom, track, &here));
+    ASSERT_TRUE(d.ok);
+    // The marker (red) at the centre; the track (blue) halfway along; the
+    // light background away from both. JPEG blurs colours a little.
+    const unsigned char *centre = d.at(200, 150);
+    EXPECT_GT(centre[0], 170);
+    EXPECT_LT(centre[1], 100);
+    EXPECT_LT(centre[2], 100);
+    const unsigned char *on_track = d.at(250, 150);
+    EXPECT_LT(on_track[0], 90);
+    EXPECT_GT(on_track[2], 140);
+    const unsigned char *off_track = d.at(250, 100);
+    EXPECT_GT(off_track[0], 200);
+    EXPECT_GT(off_track[2], 190);
+    // Then north (up the image), and no further east.
+    const unsigned char *north = d.at(300, 110);
+    EXPECT_LT(north[0], 90);
+    EXPECT_GT(north[2], 140);
+    const unsigned char *south = d.at(300, 190);
+    EXPECT_GT(south[0], 200);
+    const unsigned char *beyond = d.at(320, 150);
+    EXPECT_GT(beyond[0], 200);
+}
+
+TEST(MapImage, SameInputSameBytes)
+{
+    const std::vector<GeoPoint> track = {{52.52, 13.405, 30, 0}, {52.521, 13.407, 31, 1000}, {52.523, 13.404, 32, 2000}};
+    const GeoPoint here = track[1];
+    const auto a = render_map_jpeg(480, 320, 52.521, 13.405, 15.25, track, &here);
+    const auto b = render_map_jpeg(480, 320, 52.521, 13.405, 15.25, track, &here);
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(fnv1a(a), fnv1a(b));
+    // And a different track is a different picture.
+    const auto c = render_map_jpeg(480, 320, 52.521, 13.405, 15.25, {track[0], track[1]}, &here);
+    EXPECT_NE(fnv1a(a), fnv1a(c));
+}
+
+// ---- GPX --------------------------------------------------------------------
+
+TEST(GpxTime, Iso8601Utc)
+{
+    EXPECT_EQ(iso8601_utc(0), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(iso8601_utc(86399), "1970-01-01T23:59:59Z");
+    // 1970 to 2000: 30 * 365 + 7 leap days = 10957 days; + 31 (January) +
+    // 28 = day 11016 is 29 February 2000.
+    EXPECT_EQ(iso8601_utc(11016ll * 86400), "2000-02-29T00:00:00Z");
+    EXPECT_EQ(iso8601_utc(11017ll * 86400 + 3723), "2000-03-01T01:02:03Z");
+    EXPECT_EQ(iso8601_utc(4294967295ll), "2106-02-07T06:28:15Z"); // the last uint32 second
+}
+
+class GpxDocument : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        feed_walk(collector_);
+        text_ = gpx_document(collector_.fixes());
+        doc_ = xmlReadMemory(text_.data(), static_cast<int>(text_.size()), "walk.gpx", nullptr,
+                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        ASSERT_NE(doc_, nullptr) << text_;
+        ctx_ = xmlXPathNewContext(doc_);
+        xmlXPathRegisterNs(ctx_, BAD_CAST "g", BAD_CAST "http://www.topografix.com/GPX/1/1");
+        xmlXPathRegisterNs(ctx_, BAD_CAST "x", BAD_CAST kGpxExtensionNamespace);
+    }
+    void TearDown() override
+    {
+        if (ctx_ != nullptr)
+            xmlXPathFreeContext(ctx_);
+        if (doc_ != nullptr)
+            xmlFreeDoc(doc_);
+    }
+
+    // The number an XPath expression evaluates to (count(...)), or a string.
+    double number(const char *xpath)
+    {
+        xmlXPathObjectPtr o = xmlXPathEvalExpression(BAD_CAST xpath, ctx_);
+        const double v = o != nullptr ? xmlXPathCastToNumber(o) : -1;
+        xmlXPathFreeObject(o);
+        return v;
+    }
+    std::string string(const char *xpath)
+    {
+        xmlXPathObjectPtr o = xmlXPathEvalExpression(BAD_CAST xpath, ctx_);
+        xmlChar *s = o != nullptr ? xmlXPathCastToString(o) : nullptr;
+        std::string v = s != nullptr ? reinterpret_cast<const char *>(s) : "";
+        xmlFree(s);
+        xmlXPathFreeObject(o);
+        return v;
+    }
+
+    FixCollector collector_;
+    std::string text_;
+    xmlDocPtr doc_ = nullptr;
+    xmlXPathContextPtr ctx_ = nullptr;
+};
+
+TEST_F(GpxDocument, OneTrackPerMethodWithItsPoints)
+{
+    EXPECT_EQ(string("/g:gpx/@version"), "1.1");
+    EXPECT_EQ(number("count(/g:gpx/g:trk)"), 3);
+    EXPECT_EQ(string("/g:gpx/g:trk[1]/g:name"), "GPS");
+    EXPECT_EQ(string("/g:gpx/g:trk[2]/g:name"), "WPS");
+    EXPECT_EQ(string("/g:gpx/g:trk[3]/g:name"), "batch");
+    // The GPS error and the WPS error bring no point.
+    EXPECT_EQ(number("count(/g:gpx/g:trk[g:name='GPS']/g:trkseg/g:trkpt)"), 2);
+    EXPECT_EQ(number("count(/g:gpx/g:trk[g:name='WPS']/g:trkseg/g:trkpt)"), 1);
+    EXPECT_EQ(number("count(/g:gpx/g:trk[g:name='batch']/g:trkseg/g:trkpt)"), 3);
+}
+
+TEST_F(GpxDocument, PointsCarryPositionTimeAndExtensions)
+{
+    const char *second = "/g:gpx/g:trk[g:name='GPS']/g:trkseg/g:trkpt[2]";
+    EXPECT_EQ(string((std::string(second) + "/@lat").c_str()), "52.5210000");
+    EXPECT_EQ(string((std::string(second) + "/@lon").c_str()), "13.4000000");
+    EXPECT_EQ(string((std::string(second) + "/g:ele").c_str()), "34.50");
+    // 1001 s after 1970-01-01T00:00:00Z is 00:16:41.
+    EXPECT_EQ(string((std::string(second) + "/g:time").c_str()), "1970-01-01T00:16:41Z");
+    EXPECT_EQ(string((std::string(second) + "/g:extensions/x:speed").c_str()), "1.25");
+    EXPECT_EQ(string((std::string(second) + "/g:extensions/x:course").c_str()), "90.0");
+    EXPECT_EQ(string((std::string(second) + "/g:extensions/x:hacc").c_str()), "4.0");
+    // Batch entries keep their order.
+    EXPECT_EQ(string("/g:gpx/g:trk[g:name='batch']/g:trkseg/g:trkpt[3]/@lat"), "52.5240000");
+}
+
+TEST(GpxWriter, LeavesOutTracksWithoutPointsAndPositionsGpxCannotHold)
+{
+    FixCollector c;
+    c.event(1, position_event(CONSUMER_EVENT_POSITION_WPS, 0, position(5, 95, 13)));   // latitude past the pole
+    c.event(2, position_event(CONSUMER_EVENT_POSITION_WPS, 0, position(6, 52, 180))); // GPX longitudes stop before 180
+    c.event(3, position_event(CONSUMER_EVENT_POSITION_WPS, 0, position(7, std::nan(""), 13)));
+    c.event(4, position_event(CONSUMER_EVENT_POSITION_WPS, 0, position(8, -33.9, -70.6)));
+    const std::string gpx = gpx_document(c.fixes());
+    EXPECT_EQ(gpx.find("<name>GPS</name>"), std::string::npos);
+    EXPECT_EQ(gpx.find("<name>batch</name>"), std::string::npos);
+    EXPECT_NE(gpx.find("<trkpt lat=\"-33.9000000\" lon=\"-70.6000000\">"), std::string::npos) << gpx;
+    size_t points = 0;
+    for (size_t at = gpx.find("<trkpt"); at != std::string::npos; at = gpx.find("<trkpt", at + 1))
+        ++points;
+    EXPECT_EQ(points, 1u);
+}
+
+TEST(GpxWriter, DecimalPointWhateverTheLocale)
+{
+    const char *old = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = old != nullptr ? old : "C";
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed (scripts/install-deps.sh makes it)";
+    FixCollector c;
+    feed_walk(c);
+    const std::string gpx = gpx_document(c.fixes());
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_NE(gpx.find("lat=\"52.5200000\""), std::string::npos);
+    EXPECT_EQ(gpx.find("52,52"), std::string::npos);
+}
+
+// ---- collector ----------------------------------------------------------------
+
+TEST(FixCollector, SortsPositionsAndErrorsByKind)
+{
+    FixCollector c;
+    feed_walk(c);
+    EXPECT_EQ(c.count(FixSource::Gps), 2u);
+    EXPECT_EQ(c.count(FixSource::Wps), 1u);
+    EXPECT_EQ(c.count(FixSource::Batch), 3u);
+    ASSERT_EQ(c.gps_failures().size(), 1u); // the WPS error is not a GPS one
+    EXPECT_EQ(c.gps_failures()[0].received_at, 12);
+    EXPECT_EQ(c.gps_failures()[0].error, CONSUMER_ERR_TIMEOUT);
+    // The batch entries arrive together, in order.
+    EXPECT_EQ(c.fixes()[3].received_at, 20);
+    EXPECT_DOUBLE_EQ(c.fixes()[5].pos.latitude, 52.524);
+}
+
+TEST(FixCollector, DistancesByHand)
+{
+    // 0.001 deg of latitude on a sphere of 6371008.8 m: 6371008.8 * pi /
+    // 180 / 1000 = 111.195 m.
+    EXPECT_NEAR(haversine_m(52.520, 13.4, 52.521, 13.4), 111.195, 1e-3);
+    // A quarter of the equator.
+    EXPECT_NEAR(haversine_m(0, 0, 0, 90), 6371008.8 * std::numbers::pi / 2, 1e-3);
+    FixCollector c;
+    feed_walk(c);
+    EXPECT_NEAR(path_length_m(c.fixes(), FixSource::Gps), 111.195, 1e-3);
+    EXPECT_NEAR(path_length_m(c.fixes(), FixSource::Batch), 2 * 111.195, 2e-3);
+    EXPECT_EQ(path_length_m(c.fixes(), FixSource::Wps), 0);
+}
+
+TEST(FixCollector, FanOutFeedsEverySink)
+{
+    FixCollector a, b;
+    FanOutSink both({&a, &b});
+    feed_walk(both);
+    EXPECT_EQ(a.fixes().size(), 6u);
+    EXPECT_EQ(b.fixes().size(), 6u);
+}
+
+// ---- plot ------------------------------------------------------------------------
+
+TEST(PlotProjection, MetresByHand)
+{
+    const LocalProjection at_equator{0, 0};
+    EXPECT_NEAR(at_equator.north_m(0.001), 111.195, 1e-3);
+    EXPECT_NEAR(at_equator.east_m(0.001), 111.195, 1e-3);
+    // At 60 deg a degree of longitude is half as long (cos 60 = 0.5).
+    const LocalProjection north{60, 10};
+    EXPECT_NEAR(north.east_m(10.002), 111.195, 1e-3);
+    EXPECT_NEAR(north.north_m(59.999), -111.195, 1e-3);
+    // Across the antimeridian the short way round.
+    const LocalProjection dateline{0, 179.9995};
+    EXPECT_NEAR(dateline.east_m(-179.9995), 111.195, 1e-3);
+}
+
+TEST(PlotFailures, PlacedOnThePlayedTrackElseAtTheLastFix)
+{
+    const std::vector<GeoPoint> played = {{0, 0, 0, 0}, {1, 2, 10, 10000}, {1, 4, 10, 20000}};
+    std::vector<ReceivedFix> fixes = {{FixSource::Gps, 3, position(3, 50, 8)}, {FixSource::Wps, 30, position(30, 51, 9)}};
+
+    // Halfway between the first two points in time: halfway in space.
+    auto p = place_failure({5, CONSUMER_ERR_TIMEOUT}, played, fixes);
+    ASSERT_TRUE(p);
+    EXPECT_DOUBLE_EQ(p->lat, 0.5);
+    EXPECT_DOUBLE_EQ(p->lon, 1);
+    p = place_failure({20, CONSUMER_ERR_TIMEOUT}, played, fixes); // the last point exactly
+    ASSERT_TRUE(p);
+    EXPECT_DOUBLE_EQ(p->lon, 4);
+
+    // Past the played track: the last fix received up to then.
+    p = place_failure({25, CONSUMER_ERR_TIMEOUT}, played, fixes);
+    ASSERT_TRUE(p);
+    EXPECT_DOUBLE_EQ(p->lat, 50);
+    // No played track at all.
+    p = place_failure({40, CONSUMER_ERR_TIMEOUT}, {}, fixes);
+    ASSERT_TRUE(p);
+    EXPECT_DOUBLE_EQ(p->lat, 51);
+    // Nothing known yet.
+    EXPECT_FALSE(place_failure({2, CONSUMER_ERR_TIMEOUT}, {}, fixes));
+}
+
+TEST(PlotFailures, PlayedTrackOnThePhonesClock)
+{
+    // A phone whose clock reads 1e12 ms at virtual time 0: the collector
+    // takes its times back to virtual ones.
+    FixCollector c;
+    c.set_played_track({{0, 0, 0, 1000000000000}, {1, 2, 10, 1000000010000}}, 1000000000000);
+    ASSERT_EQ(c.played_track().size(), 2u);
+    EXPECT_EQ(c.played_track()[1].time_ms, 10000);
+    const auto p = place_failure({5, CONSUMER_ERR_TIMEOUT}, c.played_track(), c.fixes());
+    ASSERT_TRUE(p);
+    EXPECT_DOUBLE_EQ(p->lat, 0.5);
+}
+
+TEST(PlotImage, PngOfTheRequestedSize)
+{
+    FixCollector c;
+    feed_walk(c);
+    for (auto [w, h] : {std::pair{640, 480}, std::pair{kPlotMinSide, kPlotMinSide}, std::pair{1000, 750}}) {
+        uint32_t pw = 0, ph = 0;
+        ASSERT_TRUE(png_size(render_plot_png(w, h, c), &pw, &ph)) << w << "x" << h;
+        EXPECT_EQ(pw, static_cast<uint32_t>(w));
+        EXPECT_EQ(ph, static_cast<uint32_t>(h));
+    }
+    EXPECT_TRUE(render_plot_png(kPlotMinSide - 1, 400, c).empty());
+    EXPECT_TRUE(render_plot_png(400, kPlotMaxSide + 1, c).empty());
+    // Nothing received: still a picture, of empty axes.
+    uint32_t pw = 0, ph = 0;
+    EXPECT_TRUE(png_size(render_plot_png(300, 300, FixCollector{}), &pw, &ph));
+}
+
+TEST(PlotImage, SameInputSameBytes)
+{
+    FixCollector a, b;
+    feed_walk(a);
+    feed_walk(b);
+    const auto first = render_plot_png(640, 480, a);
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(fnv1a(first), fnv1a(render_plot_png(640, 480, b)));
+    // The played track, once handed over, is drawn.
+    b.set_played_track({{52.519, 13.399, 0, 0}, {52.525, 13.401, 0, 30000}});
+    EXPECT_NE(fnv1a(first), fnv1a(render_plot_png(640, 480, b)));
+}
+
+// ---- timeline: transfers and summary ------------------------------------------------
+
+class TimelineSummary : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        out_ = open_memstream(&buf_, &len_);
+        ASSERT_NE(out_, nullptr);
+        timeline_ = std::make_unique<Timeline>(out_, PathStyle({"/extra/"}), false);
+    }
+    void TearDown() override
+    {
+        timeline_.reset();
+        if (out_ != nullptr)
+            std::fclose(out_);
+        std::free(buf_);
+    }
+    std::string text()
+    {
+        std::fflush(out_);
+        return std::string(buf_, len_);
+    }
+
+    // The host asks; request returns value.
+    void request(int64_t t, int code, int value)
+    {
+        Command cmd{};
+        cmd.verb = Verb::Request;
+        cmd.code = code;
+        cmd.source = "request " + std::to_string(code);
+        timeline_->command(t, cmd);
+        timeline_->returned(t, "request", value);
+    }
+    void answer(int64_t t, int type, const char *path = nullptr)
+    {
+        lbs_consumer_event_s ev{};
+        ev.type = type;
+        ev.file.path = path;
+        timeline_->event(t, ev);
+    }
+    void accept_file(int64_t t, int tx, const char *path)
+    {
+        kov_ctl_call c{};
+        c.name = "receiveFile";
+        c.transaction_id = tx;
+        c.accept = 1;
+        c.text = path;
+        timeline_->kov_call(t, c);
+    }
+
+    std::FILE *out_ = nullptr;
+    char *buf_ = nullptr;
+    size_t len_ = 0;
+    std::unique_ptr<Timeline> timeline_;
+};
+
+TEST_F(TimelineSummary, RequestsWaitUntilTheirAnswer)
+{
+    request(1, CONSUMER_ACTION_HERE_MAP_IMAGE, CONSUMER_ERR_NONE); // map: 0 means sent
+    request(2, CONSUMER_ACTION_REQUEST_EXTRA_DATA, 1);
+    request(3, CONSUMER_ACTION_GET_REF_TIME, 1);
+    request(4, CONSUMER_ACTION_CHANGE_LOCATION_SETTING, 1);
+    request(5, CONSUMER_ACTION_GET_REF_TIME, 0);                       // not sent: nothing to wait for
+    request(6, CONSUMER_ACTION_HERE_MAP_IMAGE, CONSUMER_ERR_TIMEOUT);  // refused
+    ASSERT_EQ(timeline_->waiting().size(), 4u);
+
+    answer(7, CONSUMER_EVENT_EXTRA_DATA);
+    answer(8, CONSUMER_EVENT_LOCATION_SETTING_CHANGE);
+    ASSERT_EQ(timeline_->waiting().size(), 2u);
+    EXPECT_EQ(timeline_->waiting()[0].code, CONSUMER_ACTION_HERE_MAP_IMAGE);
+    EXPECT_EQ(timeline_->waiting()[1].code, CONSUMER_ACTION_GET_REF_TIME);
+
+    timeline_->finish(9);
+    const std::string t = text();
+    EXPECT_NE(t.find("waiting for an answer: 2"), std::string::npos) << t;
+    EXPECT_NE(t.find("HERE_MAP_IMAGE(929) sent at 1s, no HERE_MAP_DOWNLOAD(513) yet"), std::string::npos) << t;
+    EXPECT_NE(t.find("GET_REF_TIME(8) sent at 3s, no REF_TIME(514) yet"), std::string::npos) << t;
+}
+
+TEST_F(TimelineSummary, AnAnswerInsideTheRequestCallLeavesNothingWaiting)
+{
+    Command cmd{};
+    cmd.verb = Verb::Request;
+    cmd.code = CONSUMER_ACTION_CHECK_LOCATION_SETTING;
+    timeline_->command(1, cmd);
+    answer(1, CONSUMER_EVENT_LOCATION_SETTING_CHECK);
+    timeline_->returned(1, "request", 1);
+    EXPECT_TRUE(timeline_->waiting().empty());
+}
+
+TEST_F(TimelineSummary, CountsEventsAndPositions)
+{
+    feed_walk(*timeline_);
+    answer(30, CONSUMER_EVENT_PROVIDER_CONNECTED);
+    EXPECT_EQ(timeline_->event_counts().at(CONSUMER_EVENT_POSITION_GPS), 3);
+    EXPECT_EQ(timeline_->event_counts().at(CONSUMER_EVENT_POSITION_WPS), 2);
+    EXPECT_EQ(timeline_->event_counts().at(CONSUMER_EVENT_BATCH_POSITION), 1);
+    EXPECT_EQ(timeline_->gps_errors(), 1);
+    EXPECT_EQ(timeline_->fixes().fixes().size(), 6u);
+
+    timeline_->finish(40);
+    const std::string t = text();
+    EXPECT_NE(t.find("events: 7"), std::string::npos) << t;
+    EXPECT_NE(t.find("POSITION_GPS(256) 3, 1 with an error"), std::string::npos) << t;
+    EXPECT_NE(t.find("positions received: 6"), std::string::npos) << t;
+    // 0.001 deg of latitude per step (see DistancesByHand).
+    EXPECT_NE(t.find("GPS 2 over 111.2 m"), std::string::npos) << t;
+    EXPECT_NE(t.find("batch 3 over 222.4 m"), std::string::npos) << t;
+    EXPECT_NE(t.find("waiting for an answer: 0"), std::string::npos) << t;
+}
+
+TEST_F(TimelineSummary, FileTransfersShowProgress)
+{
+    accept_file(1, 7, "/extra/gpsPlus.dat");
+    timeline_->progress(2, 7, 50);
+    timeline_->progress(3, 7, 150); // more than all of it is all of it
+    accept_file(4, 8, "/extra/map.jpg");
+    timeline_->progress(5, 8, 40);
+    answer(6, CONSUMER_EVENT_EXTRA_DATA, "/extra/gpsPlus.dat");
+    timeline_->finish(7);
+
+    const std::string t = text();
+    EXPECT_NE(t.find("tx=7 [....................]   0%  accepted  $EXTRA/gpsPlus.dat"), std::string::npos) << t;
+    EXPECT_NE(t.find("tx=7 [##########..........]  50%"), std::string::npos) << t;
+    EXPECT_NE(t.find("tx=7 [####################] 100%"), std::string::npos) << t;
+    EXPECT_NE(t.find("tx=8 [########............]  40%"), std::string::npos) << t;
+    EXPECT_NE(t.find("file transfers: 2"), std::string::npos) << t;
+    EXPECT_NE(t.find("tx=7 received"), std::string::npos) << t;
+    EXPECT_NE(t.find("tx=8 still open at 40%"), std::string::npos) << t;
+}
+
+} // namespace
+} // namespace lbs_sim
