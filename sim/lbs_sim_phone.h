@@ -36,9 +36,10 @@ public:
     // Told of each file transfer progress report the phone makes.
     void set_progress_observer(std::function<void(int id, unsigned percent)> f) { state_.progress = std::move(f); }
 
-    // The track the phone was given, each point's time_ms the virtual time
-    // in milliseconds at which the phone is there; empty without a track.
-    std::vector<TrackPoint> played_track() const { return model_.played_track(); }
+    // The part of the track the phone has walked by now, each point's
+    // time_ms the virtual time in milliseconds at which the phone was there,
+    // ending where it is now; empty without a track.
+    std::vector<TrackPoint> played_track(int64_t now) const { return model_.played_track(now); }
 
     const PhoneModel &model() const { return model_; }
 

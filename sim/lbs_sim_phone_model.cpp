@@ -156,14 +156,20 @@ void PhoneModel::set_track(std::shared_ptr<const Track> track, int64_t now)
     track_start_ = now;
 }
 
-std::vector<TrackPoint> PhoneModel::played_track() const
+std::vector<TrackPoint> PhoneModel::played_track(int64_t now) const
 {
     std::vector<TrackPoint> pts;
-    if (track_)
-        for (TrackPoint p : track_->points()) {
-            p.time_ms += track_start_ * 1000;
-            pts.push_back(p);
-        }
+    if (!track_)
+        return pts;
+    for (TrackPoint p : track_->points()) {
+        p.time_ms += track_start_ * 1000;
+        if (p.time_ms > now * 1000)
+            break;
+        pts.push_back(p);
+    }
+    // The walk ends where the phone is now, between two track points.
+    const Fix here = where(now);
+    pts.push_back({here.lat, here.lon, here.ele, now * 1000});
     return pts;
 }
 

@@ -95,8 +95,9 @@ public:
     // The phone follows this track from now on.
     void set_track(std::shared_ptr<const Track> track, int64_t now);
     Fix where(int64_t now) const;
-    // The track in virtual milliseconds (see Phone::played_track).
-    std::vector<TrackPoint> played_track() const;
+    // The part of the track walked by now, in virtual milliseconds, ending
+    // where the phone is now (see Phone::played_track).
+    std::vector<TrackPoint> played_track(int64_t now) const;
 
     // The phone's own location settings. Turning GPS on or off during an
     // exercise reports the GPS status.

@@ -48,9 +48,9 @@ public:
     // Dispatches the default main context until nothing is ready.
     static void drain();
 
-    // The track the simulated phone played (Phone::played_track): the
-    // points of its last `phone track`, timed in virtual milliseconds.
-    std::vector<TrackPoint> played_track() const { return phone_->played_track(); }
+    // The track the simulated phone played so far (Phone::played_track):
+    // the walked points of its last `phone track`, in virtual milliseconds.
+    std::vector<TrackPoint> played_track() const { return phone_->played_track(alarmmgr_ctl_now()); }
 
 private:
     void advance(int64_t seconds);
