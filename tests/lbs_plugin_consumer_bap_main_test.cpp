@@ -8,8 +8,11 @@
 
 #include "log_capture.h"
 
+#include <bapd_client_control.h>
+#include <glib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -190,3 +193,29 @@ TEST_F(BapResponders, ConnectionAndSessionResultsFollowTheirInput)
 }
 
 } // namespace
+
+// A setting change answered from the main loop but not yet answered when
+// the link stops: the stop takes the answer back, nothing is left pending.
+TEST_F(BapResponders, StoppingTheLinkTakesBackSettingChangeAnswersNotYetGiven)
+{
+    bap_ctl_reset();
+    ASSERT_EQ(lbs_consumer_plugin_bap_init(record_event, nullptr), 1);
+    location_setting_req_info setting = {1};
+    ASSERT_EQ(lbs_consumer_plugin_bap_request(CONSUMER_ACTION_CHANGE_LOCATION_SETTING, &setting), 1);
+    ASSERT_EQ(lbs_consumer_plugin_bap_request(CONSUMER_ACTION_CHANGE_LOCATION_SETTING, &setting), 1);
+    EXPECT_TRUE(g_main_context_pending(nullptr));
+    lbs_consumer_plugin_bap_deinit(nullptr);
+    EXPECT_FALSE(g_main_context_pending(nullptr));
+    const std::vector<int> before_stop = types();
+    EXPECT_EQ(std::count(before_stop.begin(), before_stop.end(), CONSUMER_EVENT_LOCATION_SETTING_CHANGE), 0);
+
+    // Answers given before the stop are not taken twice.
+    g_seen.clear();
+    ASSERT_EQ(lbs_consumer_plugin_bap_init(record_event, nullptr), 1);
+    lbs_consumer_plugin_bap_request(CONSUMER_ACTION_CHANGE_LOCATION_SETTING, &setting);
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    lbs_consumer_plugin_bap_deinit(nullptr);
+    const std::vector<int> seen = types();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), CONSUMER_EVENT_LOCATION_SETTING_CHANGE), 1);
+}

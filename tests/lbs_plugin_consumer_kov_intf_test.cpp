@@ -332,4 +332,35 @@ TEST_F(KovLink, DeinitLeavesNothingArmedOrQueued)
     EXPECT_EQ(vconf_ctl_watcher_count(KOV_CONN_TYPE_KEY), 0u);
 }
 
+// A request queued before the registration is confirmed finds no agent: the
+// record starts afresh, forgetting the request's timer, which still fires
+// and answers the host once. A stop before that takes the timer back.
+TEST_F(KovLink, AFreshStartForgetsArmedTimersButTheStopTakesThemBack)
+{
+    const auto restart_unconfirmed = []() {
+        lbs_consumer_plugin_deinit(nullptr);
+        kov_ctl_reset();
+        kov_ctl_set_connected(1);
+        lbs_consumer_plugin_init(record_event, nullptr); // no confirmation: no agent id
+        g_events.clear();
+    };
+    location_setting_req_info setting = {1};
+
+    restart_unconfirmed();
+    request(CONSUMER_ACTION_CHANGE_LOCATION_SETTING, &setting);
+    EXPECT_TRUE(logged(DLOG_ERROR, "agent_id is invalid [0]"));
+    EXPECT_EQ(g_lbs_consumer->req_timer[REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_CONNECTION], 0);
+    ASSERT_EQ(alarmmgr_ctl_count(), 1u);
+    alarmmgr_ctl_advance(20);
+    EXPECT_EQ(g_events, std::vector<int>{CONSUMER_EVENT_LOCATION_SETTING_CHANGE});
+
+    restart_unconfirmed();
+    request(CONSUMER_ACTION_CHANGE_LOCATION_SETTING, &setting);
+    ASSERT_EQ(alarmmgr_ctl_count(), 1u);
+    lbs_consumer_plugin_deinit(nullptr);
+    EXPECT_EQ(alarmmgr_ctl_count(), 0u);
+    alarmmgr_ctl_advance(30);
+    EXPECT_TRUE(g_events.empty());
+}
+
 } // namespace

@@ -9,6 +9,8 @@
 #include "lbs_plugin_consumer_bap_intf.h"
 #include "lbs_plugin_consumer_bap_json_builder.h"
 
+#include <vector>
+
 namespace {
 
 // The request to send for a host method; REQ_NONE, which the send path
@@ -85,11 +87,22 @@ int _bap_request_location_setting_check()
     return 1;
 }
 
+// Setting-change answers scheduled and not yet given; the link's stop takes
+// back those the host will no longer hear.
+std::vector<guint> g_setting_change_idle_ids;
+
+gboolean _setting_change_answer_idle(gpointer data)
+{
+    const guint self = g_source_get_id(g_main_current_source());
+    std::erase(g_setting_change_idle_ids, self);
+    return _bap_location_setting_change_idle_cb(data);
+}
+
 int _bap_request_location_setting_change()
 {
     // The phone is not asked: the answer comes from this link on the next
     // turn of the main loop, after the request has returned.
-    g_idle_add(_bap_location_setting_change_idle_cb, nullptr);
+    g_setting_change_idle_ids.push_back(g_idle_add(_setting_change_answer_idle, nullptr));
     return 1;
 }
 
@@ -146,6 +159,9 @@ int lbs_consumer_plugin_bap_init(lbs_consumer_event_cb callback, void *user_data
 int lbs_consumer_plugin_bap_deinit(void *arg)
 {
     (void)arg;
+    for (const guint id : g_setting_change_idle_ids)
+        g_source_remove(id);
+    g_setting_change_idle_ids.clear();
     // May still tell the host PROVIDER_DISCONNECTED, so the callback goes after.
     __bap_deregister_consumer();
     g_bap_consumer_cb = nullptr;

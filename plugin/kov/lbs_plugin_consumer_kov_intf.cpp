@@ -9,10 +9,22 @@
 #include "lbs_plugin_consumer_main.h"
 
 #include <cstdlib>
+#include <vector>
 
 lbs_plugin_consumer_s *g_lbs_consumer = nullptr;
 
 namespace {
+
+// Alarms and flushes a fresh start forgot (see kov_alarm_fired).
+std::vector<alarm_id_t> g_forgotten_alarms;
+std::vector<guint> g_forgotten_flushes;
+
+void _forget_alarm(alarm_id_t *alarm_id)
+{
+    if (*alarm_id != 0)
+        g_forgotten_alarms.push_back(*alarm_id);
+    *alarm_id = 0;
+}
 
 // A framework slot the link has no use for.
 void _on_ignored_peer_agent_updated(unsigned int, PeerAgent *, int) {}
@@ -52,6 +64,16 @@ void _on_accessory_link_up(void)
 int kov_add_oneshot_alarm(int delay, alarm_cb_t callback, alarm_id_t *alarm_id)
 {
     return alarmmgr_add_alarm_withcb(ALARM_TYPE_DEFAULT, delay, 0, callback, g_lbs_consumer, alarm_id);
+}
+
+void kov_alarm_fired(alarm_id_t alarm_id)
+{
+    std::erase(g_forgotten_alarms, alarm_id);
+}
+
+void kov_flush_ran(guint source_id)
+{
+    std::erase(g_forgotten_flushes, source_id);
 }
 
 void kov_remove_alarm(alarm_id_t *alarm_id)
@@ -104,11 +126,13 @@ void __lbs_plugin_consumer_data_init(void)
     kov_free_peer_agent(c->p_peer_agent);
     c->p_peer_agent = nullptr;
     kov_release_msg_list();
-    c->connect_alarm_id = 0;
-    c->find_peer_alarm_id = 0;
+    _forget_alarm(&c->connect_alarm_id);
+    _forget_alarm(&c->find_peer_alarm_id);
+    if (c->pending_idle_id != 0)
+        g_forgotten_flushes.push_back(c->pending_idle_id);
     c->pending_idle_id = 0;
     for (alarm_id_t &id : c->req_timer)
-        id = 0;
+        _forget_alarm(&id);
 
     c->agent_id = 0;
     c->service_handle = 0;
@@ -150,6 +174,13 @@ void __lbs_plugin_consumer_data_deinit(void)
     kov_remove_alarm(&c->find_peer_alarm_id);
     for (alarm_id_t &id : c->req_timer)
         kov_remove_alarm(&id);
+    // What an earlier fresh start forgot and has not fired yet goes too.
+    for (alarm_id_t &id : g_forgotten_alarms)
+        kov_remove_alarm(&id);
+    g_forgotten_alarms.clear();
+    for (const guint id : g_forgotten_flushes)
+        g_source_remove(id);
+    g_forgotten_flushes.clear();
     c->is_registered = 0;
     c->is_ready_to_receive_gps_extra_data = 0;
     c->is_requested_gps_extra_data = 0;

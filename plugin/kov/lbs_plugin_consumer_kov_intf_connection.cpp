@@ -246,8 +246,8 @@ void on_peer_agent_fnd(unsigned int local_agent_id, PeerAgent *peer_agent, int s
 
 int _find_peer_timeout_cb(alarm_id_t alarm_id, void *user_data)
 {
-    (void)alarm_id;
     (void)user_data;
+    kov_alarm_fired(alarm_id);
     LBS_LOGE("Retry find peer");
     _lock_cpu();
     lbs_plugin_consumer_s *c = g_lbs_consumer;
@@ -305,7 +305,7 @@ void on_svc_conn_cfrm(unsigned int local_agent_id, int service_handle, PeerAgent
 
 int _connect_service_timer_cb(alarm_id_t alarm_id, void *user_data)
 {
-    (void)alarm_id;
+    kov_alarm_fired(alarm_id);
     LBS_LOGE("Retry to createServiceConnection.");
     auto *c = static_cast<lbs_plugin_consumer_s *>(user_data);
     if (c == nullptr || c != g_lbs_consumer) {

@@ -91,6 +91,12 @@ void on_kov_connection_status_changed(keynode_t *node, void *user_data);
 int kov_add_oneshot_alarm(int delay, alarm_cb_t callback, alarm_id_t *alarm_id);
 /* Removes the alarm when *alarm_id is set and clears the id. */
 void kov_remove_alarm(alarm_id_t *alarm_id);
+/* Every alarm callback of the link calls this first with its alarm id, and
+ * the flush with its source id: a fresh start of the record forgets the ids
+ * of what is still armed (it fires once all the same), and the link's stop
+ * takes back whatever of that has not fired yet. */
+void kov_alarm_fired(alarm_id_t alarm_id);
+void kov_flush_ran(guint source_id);
 
 /* ---- peer search and service connection ---- */
 void __lbs_plugin_consumer_find_peer_agent(unsigned int agent_id);

@@ -288,41 +288,47 @@ void _release_rsp(int msg_id, void *rsp)
     }
 }
 
-int req_location_setting_change_wait_connection_timeout_cb(alarm_id_t, void *)
+int req_location_setting_change_wait_connection_timeout_cb(alarm_id_t alarm_id, void *)
 {
+    kov_alarm_fired(alarm_id);
     _location_setting_change_timed_out(REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_CONNECTION);
     return 0;
 }
 
-int req_location_setting_change_wait_response_timeout_cb(alarm_id_t, void *)
+int req_location_setting_change_wait_response_timeout_cb(alarm_id_t alarm_id, void *)
 {
+    kov_alarm_fired(alarm_id);
     _location_setting_change_timed_out(REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_RESPONSE);
     return 0;
 }
 
-int req_gpsplus_wait_connection_timeout_cb(alarm_id_t, void *)
+int req_gpsplus_wait_connection_timeout_cb(alarm_id_t alarm_id, void *)
 {
+    kov_alarm_fired(alarm_id);
     LBS_LOGW("Connection time out for GPS PLUS XTRA data");
     _gps_plus_timed_out(REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION);
     return 0;
 }
 
-int req_gpsplus_wait_response_timeout_cb(alarm_id_t, void *)
+int req_gpsplus_wait_response_timeout_cb(alarm_id_t alarm_id, void *)
 {
+    kov_alarm_fired(alarm_id);
     LBS_LOGE("GPS plus No response in time");
     _gps_plus_timed_out(REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE);
     return 0;
 }
 
-int req_here_map_download_wait_connection_timeout_cb(alarm_id_t, void *)
+int req_here_map_download_wait_connection_timeout_cb(alarm_id_t alarm_id, void *)
 {
+    kov_alarm_fired(alarm_id);
     LBS_LOGW("Connection time out for HERE Map downloading");
     _here_map_timed_out(REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION);
     return 0;
 }
 
-int req_here_map_download_wait_response_timeout_cb(alarm_id_t, void *)
+int req_here_map_download_wait_response_timeout_cb(alarm_id_t alarm_id, void *)
 {
+    kov_alarm_fired(alarm_id);
     LBS_LOGE("HERE map image downloading no response in time");
     _here_map_timed_out(REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE);
     return 0;

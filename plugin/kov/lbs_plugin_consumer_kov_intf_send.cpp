@@ -204,6 +204,7 @@ void _remove_related_cmd_from_pending_list(int req_id)
 gboolean _pending_message_idle_cb(gpointer user_data)
 {
     (void)user_data;
+    kov_flush_ran(g_source_get_id(g_main_current_source()));
     device_power_request_lock(POWER_LOCK_CPU, LBS_POWER_LOCK_MS);
     lbs_plugin_consumer_s *c = g_lbs_consumer;
     if (c == nullptr)
