@@ -25,7 +25,9 @@ constexpr gid_t kMediaGroup = 5000;
 void make_file_directory()
 {
     if (mkdir(kFileDirectory, 0777) != 0) {
-        LBS_LOGE("Failed to make directory.[%s]", kFileDirectory);
+        // Made by someone else in between: it is there, and not ours to own.
+        if (errno != EEXIST)
+            LBS_LOGE("Failed to make directory.[%s]", kFileDirectory);
         return;
     }
     // mkdir's mode is narrowed by the process umask; the directory must be
@@ -118,7 +120,8 @@ void lbs_util_prepare_file_target(const char *target)
 {
     if (lbs_util_is_file_exist(target)) {
         const int ret = remove(target);
-        if (ret != 0)
+        // One that vanished in between is gone all the same.
+        if (ret != 0 && errno != ENOENT)
             LBS_LOGE("[%s] already exist but could not overwrite. [%d]", target, ret);
         return;
     }

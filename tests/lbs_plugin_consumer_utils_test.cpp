@@ -4,6 +4,8 @@
 #include "log_capture.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <storage.h>
 #include <storage_control.h>
 #include <vconf_control.h>
@@ -46,6 +48,15 @@ TEST_F(Utils, SettingReadsReportSuccessAndNameTheKeyOnFailure)
     EXPECT_EQ(i, -12);
     EXPECT_EQ(setting_get_double("db/d", &d), 1);
     EXPECT_EQ(d, 2.5);
+
+    // A double key has no integer value to give; the read fails, whatever
+    // the double holds (no conversion of NaN or of 1e300).
+    i = 7;
+    for (double v : {2.5, 1e300, std::nan("")}) {
+        vconf_ctl_set_dbl("db/d", v);
+        EXPECT_EQ(setting_get_int("db/d", &i), 0) << v;
+        EXPECT_EQ(i, 7);
+    }
 }
 
 TEST_F(Utils, WatchRegistrationAndRemovalReportFailureOnce)

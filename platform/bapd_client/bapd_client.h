@@ -30,6 +30,8 @@ typedef int bap_transfer_h; /* a file transfer offered by the phone */
 typedef enum {
     BAP_CONNECTION_STATUS_DISCONNECTED = 0,
     BAP_CONNECTION_STATUS_CONNECTED = 1,
+    /* The daemon may report values beyond these; the type holds any int. */
+    BAP_CONNECTION_STATUS_MAX_ = 0x7fffffff,
 } bap_connection_status_e;
 
 #define BAP_ERROR_NONE 0

@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -51,11 +52,19 @@ template <typename T> int read_key(const char *key, T *out)
     auto it = store().keys.find(key);
     if (it == store().keys.end())
         return VCONF_ERROR;
-    if (const int *i = std::get_if<int>(&it->second))
+    if (const int *i = std::get_if<int>(&it->second)) {
         *out = static_cast<T>(*i);
-    else
-        *out = static_cast<T>(std::get<double>(it->second));
-    return VCONF_OK;
+        return VCONF_OK;
+    }
+    const double d = std::get<double>(it->second);
+    if constexpr (std::is_integral_v<T>) {
+        // A double key read as a number of another type: the store refuses
+        // it rather than convert what has no integer value.
+        return VCONF_ERROR;
+    } else {
+        *out = static_cast<T>(d);
+        return VCONF_OK;
+    }
 }
 
 bool still_registered(unsigned serial, Watcher *found)

@@ -10,6 +10,7 @@
 #include "lbs_plugin_consumer_json_builder.h"
 #include "lbs_plugin_consumer_kov_intf.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -161,7 +162,8 @@ int lbs_consumer_plugin_init(lbs_consumer_event_cb callback, void *user_data)
         LBS_LOGE("lbs_consumer_plugin_init failed");
     if (access(kMapImagePath, F_OK) == 0) {
         const int ret = remove(kMapImagePath);
-        if (ret != 0)
+        // One that vanished in between is gone all the same.
+        if (ret != 0 && errno != ENOENT)
             LBS_LOGE("[%s] already exist but could not remove. [%d]", kMapImagePath, ret);
     }
     return result;
