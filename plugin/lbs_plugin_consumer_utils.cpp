@@ -21,12 +21,18 @@ constexpr const char *kFileDirectory = LBS_EXTRA_DIR;
 constexpr uid_t kMediaOwner = 5000;
 constexpr gid_t kMediaGroup = 5000;
 
+bool file_directory_exists()
+{
+    struct stat st = {};
+    return stat(kFileDirectory, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // Creates the file directory, open to everybody and owned by the media user.
 void make_file_directory()
 {
     if (mkdir(kFileDirectory, 0777) != 0) {
         // Made by someone else in between: it is there, and not ours to own.
-        if (errno != EEXIST)
+        if (errno != EEXIST || !file_directory_exists())
             LBS_LOGE("Failed to make directory.[%s]", kFileDirectory);
         return;
     }
@@ -40,11 +46,6 @@ void make_file_directory()
         LBS_LOGE("Failed chown(). errno[%d] [%s]", errno, strerror(errno));
 }
 
-bool file_directory_exists()
-{
-    struct stat st = {};
-    return stat(kFileDirectory, &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 } // namespace
 
