@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the seeds of fuzz_json_builder: one input per request identifier
-with a plausible record, in the layout fuzz_json_builder.cpp reads (64-bit
-here_map_req_info). Run from the repository root."""
+"""Writes the seeds of fuzz_json_builder: for every request identifier a
+plausible record, with no flags, with both tracking methods started, and
+with both started under a decimal-comma locale, in the layout
+fuzz_json_builder.cpp reads (64-bit here_map_req_info). Run from the
+repository root."""
 import os
 import struct
 
@@ -27,7 +29,7 @@ def record_for(req):
 
 os.makedirs(OUT, exist_ok=True)
 for req in range(0x7000, 0x7019):
-    for flags in (0, 2 | 4):
+    for flags in (0, 2 | 4, 2 | 4 | 16):
         body = record_for(req).ljust(72, b'\0')
         data = struct.pack('<HB', req - (REQ_BASE - 2), flags) + body + b'app-id\0app-code'
         with open(os.path.join(OUT, 'req_%04x_flags_%d.bin' % (req, flags)), 'wb') as f:

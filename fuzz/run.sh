@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each one
-# for SECONDS (default 30), starting from the seeds in fuzz/seeds/<target>/.
+# for SECONDS (default 30), the whole-plugin session target for
+# SESSION_SECONDS (default 60), starting from the seeds in
+# fuzz/seeds/<target>/ and with fuzz/<target>.dict where there is one.
 # Exits non-zero when any target reports a crash, a leak, undefined
 # behaviour, a broken invariant or a slow input; the input that did it is
 # left in build-fuzz/artifacts/.
 #
-#   fuzz/run.sh [SECONDS]
+#   fuzz/run.sh [SECONDS [SESSION_SECONDS]]     (SESSION_SECONDS 0 leaves that target out)
 set -euo pipefail
 
 seconds=${1:-30}
+session_seconds=${2:-60}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-fuzz
 targets=(fuzz_json_parser fuzz_bap_json_parser fuzz_json_builder)
+if [ "$session_seconds" -gt 0 ]; then
+  targets+=(fuzz_plugin_session)
+fi
 
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLBS_BUILD_FUZZERS=ON -DLBS_BUILD_TESTS=OFF -DLBS_WERROR=ON
@@ -29,10 +35,20 @@ for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
   mkdir -p "$corpus"
   log=$build/$target.log
-  echo "==== $target: ${seconds} s"
+  time=$seconds
+  options=()
+  if [ "$target" = fuzz_plugin_session ]; then
+    # Sequences of actions: longer inputs than one message.
+    time=$session_seconds
+    options+=(-max_len=16384)
+  fi
+  if [ -f "$root/fuzz/$target.dict" ]; then
+    options+=(-dict="$root/fuzz/$target.dict")
+  fi
+  echo "==== $target: ${time} s"
   set +e
-  "$build/bin/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$build/artifacts/$target-" "$corpus" "$root/fuzz/seeds/$target" >"$log" 2>&1
+  "$build/bin/$target" -max_total_time="$time" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    "${options[@]}" -artifact_prefix="$build/artifacts/$target-" "$corpus" "$root/fuzz/seeds/$target" >"$log" 2>&1
   rc=$?
   set -e
   grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
@@ -49,4 +65,8 @@ if [ ${#failed[@]} -ne 0 ]; then
   echo "fuzz: failed: ${failed[*]}"
   exit 1
 fi
-echo "fuzz: ${#targets[@]} targets, ${seconds} s each, no findings"
+if [ "$session_seconds" -gt 0 ]; then
+  echo "fuzz: ${#targets[@]} targets (${seconds} s each, fuzz_plugin_session ${session_seconds} s), no findings"
+else
+  echo "fuzz: ${#targets[@]} targets, ${seconds} s each (fuzz_plugin_session left out), no findings"
+fi
