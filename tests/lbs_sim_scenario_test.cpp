@@ -120,6 +120,7 @@ TEST(ScenarioLine, NumbersAreReadInOrderAcrossTheirWholeRange)
         {"kov auto off", {0}},
         {"kov send_file 3 $EXTRA/gpsPlus.dat", {3}},
         {"bap file_completed 1 NULL 9", {1, 9}},
+        {"bap transfer_done -3", {-3}},
         {"kov receive_completed /a/map.jpg 11", {11}},
     };
     for (const auto &r : rows)
