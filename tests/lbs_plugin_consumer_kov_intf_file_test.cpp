@@ -4,6 +4,7 @@
 #include "kov/lbs_plugin_consumer_kov_intf_internal.h"
 #include "kov/lbs_plugin_consumer_main.h"
 
+#include "kov_link_fixture.h"
 #include "log_capture.h"
 
 #include <alarmmgr_control.h>
@@ -76,26 +77,15 @@ class FileReception : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        kov_ctl_reset();
-        alarmmgr_ctl_reset();
-        vconf_ctl_reset();
-        storage_ctl_reset();
         fs::remove_all(dir_without_slash());
-        kov_ctl_set_connected(1);
-        ASSERT_EQ(lbs_consumer_plugin_init(record_event, &events), 1);
-        ASSERT_EQ(kov_ctl_on_regi_svc_agent_cfrm(KOV_RESULT_SUCCESS, kAgent), 1);
+        ASSERT_EQ(start_registered_first_link(record_event, &events), 1);
         ASSERT_NE(g_lbs_consumer, nullptr);
-        g_set_real_service_connection_status(0); // a connection of an earlier test is gone
-        dlog_ctl_clear();
+        ASSERT_EQ(g_lbs_consumer->agent_id, kAgent);
     }
 
     void TearDown() override
     {
-        lbs_consumer_plugin_deinit(nullptr);
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-        kov_ctl_reset();
-        alarmmgr_ctl_reset();
+        stop_first_link();
         storage_ctl_reset();
         std::error_code ec;
         fs::remove_all(dir_without_slash(), ec);

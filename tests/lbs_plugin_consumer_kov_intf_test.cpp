@@ -5,6 +5,7 @@
 #include "kov/lbs_plugin_consumer_kov_intf_internal.h"
 #include "kov/lbs_plugin_consumer_main.h"
 
+#include "kov_link_fixture.h"
 #include "log_capture.h"
 
 #include <alarmmgr_control.h>
@@ -30,26 +31,11 @@ class KovLink : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        vconf_ctl_reset();
-        alarmmgr_ctl_reset();
         device_power_ctl_reset();
-        kov_ctl_reset();
-        dlog_ctl_clear();
         g_events.clear();
-        kov_ctl_set_connected(1);
-        // The record outlives the link, and with it whether a service
-        // connection exists; every test starts without one.
-        if (g_lbs_consumer != nullptr)
-            g_lbs_consumer->real_service_connection_status = 0;
-        lbs_consumer_plugin_init(record_event, nullptr);
-        kov_ctl_on_regi_svc_agent_cfrm(0, 7);
+        start_registered_first_link(record_event, nullptr);
     }
-    void TearDown() override
-    {
-        lbs_consumer_plugin_deinit(nullptr);
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-    }
+    void TearDown() override { stop_first_link(); }
 
     // Vocabulary.
     static int request(int action, void *data) { return lbs_consumer_plugin_request(action, data); }
