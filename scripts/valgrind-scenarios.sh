@@ -189,9 +189,15 @@ export G_SLICE=always-malloc G_DEBUG=gc-friendly
 ctest --test-dir "$build" -N -V -L kov 2>/dev/null |
   sed -n 's/^[0-9]*: Test command: //p' >"$out/unit-tests" || true
 
+: >"$out/serial-runs"
 {
   for scn in "$root"/tests/scenarios/*.scn; do
-    echo "scenario $(basename "$scn" .scn)"
+    # Those that take the file directory away run alone, after the others.
+    if grep -q '^filedir ' "$scn"; then
+      echo "scenario $(basename "$scn" .scn)" >>"$out/serial-runs"
+    else
+      echo "scenario $(basename "$scn" .scn)"
+    fi
   done
   for scn in "$root"/tests/scenarios/unreadable/*.scn; do
     [ -e "$scn" ] && echo "unreadable $(basename "$scn" .scn)"
@@ -209,9 +215,10 @@ while read -r exe; do
 done <"$out/unit-tests"
 
 start=$EPOCHREALTIME
-echo "valgrind-scenarios: $(wc -l <"$out/runs") simulator runs, $jobs at a time, build $build"
+echo "valgrind-scenarios: $(( $(wc -l <"$out/runs") + $(wc -l <"$out/serial-runs") )) simulator runs, $jobs at a time ($(wc -l <"$out/serial-runs") alone), build $build"
 # Each run prints its own verdict line; the count below is taken from them.
 xargs -P "$jobs" -L 1 "$self" --one <"$out/runs" || true
+xargs -P 1 -L 1 "$self" --one <"$out/serial-runs" || true
 # The unit tests share the build tree's file directory with the scenarios
 # that transfer files, so they run once the scenarios are done.
 if [ -s "$out/unit-runs" ]; then
@@ -222,7 +229,7 @@ elapsed=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.0f", b - a 
 
 # A run that printed no verdict (killed, say) counts as failed, as does a
 # unit test program that was not built.
-expected=$(( $(wc -l <"$out/runs") + $(wc -l <"$out/unit-runs") + missing ))
+expected=$(( $(wc -l <"$out/runs") + $(wc -l <"$out/serial-runs") + $(wc -l <"$out/unit-runs") + missing ))
 passed=$(cat "$out"/*.result 2>/dev/null | grep -c '^PASS' || true)
 failed=$((expected - passed))
 echo

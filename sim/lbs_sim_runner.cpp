@@ -12,7 +12,10 @@
 
 #include <glib.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace lbs_sim {
@@ -71,6 +74,10 @@ Runner::Runner(const Plugin &plugin, Sink &sink, RunnerOptions options)
 Runner::~Runner()
 {
     phone_.reset();
+    if (file_directory_changed_) {
+        std::string ignored;
+        set_file_directory("present", &ignored);
+    }
     dlog_ctl_set_sink(nullptr, nullptr);
     alarmmgr_ctl_set_observer(nullptr, nullptr);
     device_power_ctl_set_observer(nullptr, nullptr);
@@ -121,6 +128,10 @@ bool Runner::execute(const Command &cmd, std::string *message)
     case Verb::StorageFail:
         storage_ctl_fail(STORAGE_ERROR_OPERATION_FAILED);
         break;
+    case Verb::FileDir:
+        if (!set_file_directory(cmd.word, message))
+            return false;
+        break;
     case Verb::AlarmFail:
         alarmmgr_ctl_fail_add(static_cast<int>(cmd.numbers[0]));
         break;
@@ -169,6 +180,38 @@ void Runner::advance(int64_t seconds)
         g_main_loop_run(loop.get());
         alarmmgr_ctl_advance(1);
     }
+}
+
+// missing: no directory (and nothing that was in it); blocked: a plain file
+// where the directory belongs, so that it cannot be made; present: an
+// empty-or-not directory, made with mode 0777 when missing.
+bool Runner::set_file_directory(const std::string &state, std::string *message)
+{
+    namespace fs = std::filesystem;
+    std::string dir = options_.extra_dir;
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    std::error_code ec;
+    file_directory_changed_ = true;
+    if (state == "present") {
+        if (!fs::is_directory(fs::symlink_status(dir, ec)))
+            fs::remove(dir, ec);
+        fs::create_directories(dir, ec);
+        if (!ec)
+            fs::permissions(dir, fs::perms::all, ec);
+    } else {
+        fs::remove_all(dir, ec);
+        if (!ec && state == "blocked") {
+            FILE *f = std::fopen(dir.c_str(), "w");
+            if (f == nullptr || std::fclose(f) != 0)
+                ec = std::error_code(errno, std::generic_category());
+        }
+    }
+    if (ec) {
+        *message = "filedir " + state + ": " + dir + ": " + ec.message();
+        return false;
+    }
+    return true;
 }
 
 const char *Runner::path_arg(const Command &cmd, std::string *storage) const

@@ -54,6 +54,8 @@ public:
 
 private:
     void advance(int64_t seconds);
+    // `filedir`: what stands where the plugin keeps its files.
+    bool set_file_directory(const std::string &state, std::string *message);
     void deliver(const Command &cmd);
     const char *path_arg(const Command &cmd, std::string *storage) const;
     void missed(std::string_view callback);
@@ -70,6 +72,8 @@ private:
     RunnerOptions options_;
     // The simulated phone; it does nothing until a `phone` command.
     std::unique_ptr<Phone> phone_;
+    // A scenario changed the file directory: it is put back at the end.
+    bool file_directory_changed_ = false;
 };
 
 } // namespace lbs_sim

@@ -394,6 +394,21 @@ bool parse_storage(Cursor &cur, Command *cmd, std::string *message)
     return true;
 }
 
+bool parse_filedir(Cursor &cur, Command *cmd, std::string *message)
+{
+    constexpr std::string_view kUsage = " (usage: filedir missing | blocked | present)";
+    const std::string_view what = cur.next();
+    if (what.empty())
+        return fail(message, "missing argument after 'filedir'" + std::string(kUsage));
+    if (what != "missing" && what != "blocked" && what != "present")
+        return fail(message, "unknown verb " + quoted("filedir " + std::string(what)) + std::string(kUsage));
+    cmd->verb = Verb::FileDir;
+    cmd->word = std::string(what);
+    if (const std::string_view extra = cur.next(); !extra.empty())
+        return fail(message, "unexpected argument " + quoted(extra) + std::string(kUsage));
+    return true;
+}
+
 std::string_view trim_end(std::string_view s)
 {
     while (!s.empty() && (is_blank(s.back()) || s.back() == '\r' || s.back() == '\n'))
@@ -492,6 +507,8 @@ bool parse_line(std::string_view raw, Command *cmd, bool *empty, std::string *me
         ok = parse_set(cur, cmd, message);
     } else if (first == "storage") {
         ok = parse_storage(cur, cmd, message);
+    } else if (first == "filedir") {
+        ok = parse_filedir(cur, cmd, message);
     } else if (first == "phone") {
         cmd->verb = Verb::Phone;
         ok = parse_phone(cur, cmd, message);

@@ -25,6 +25,7 @@ enum class Verb {
     SetDouble,            // word: key; real
     Storage,              // numbers: total, free
     StorageFail,
+    FileDir,              // word: missing, blocked, present
     AlarmFail,            // numbers[0]: 1 on, 0 off
     KovConnected,         // numbers[0]
     KovAuto,              // numbers[0]: 1 on, 0 off

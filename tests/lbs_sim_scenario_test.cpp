@@ -84,6 +84,8 @@ TEST(ScenarioLine, RefusedLinesSayWhy)
         {"bap result sendData 1", "unknown daemon call 'sendData'"},
         {"alarm fail yes", "expected on or off, got 'yes'"},
         {"bap data   ", "missing argument TEXT (usage: bap data TEXT)"},
+        {"filedir gone", "unknown verb 'filedir gone' (usage: filedir missing | blocked | present)"},
+        {"filedir blocked now", "unexpected argument 'now' (usage: filedir missing | blocked | present)"},
         // Settings.
         {"set k bool 2", "bad value '2' for a bool (0, 1, true or false)"},
         {"set k string x", "unknown type 'string' (bool, int or double)"},
@@ -140,6 +142,7 @@ TEST(ScenarioLine, TextsPathsAndKeysKeepTheirWords)
     EXPECT_EQ(one("set memory/wms/wmanager_connected bool 1").word, "memory/wms/wmanager_connected");
     EXPECT_EQ(one("set k double -0.25").real, -0.25);
     EXPECT_EQ(one("storage fail").verb, Verb::StorageFail);
+    EXPECT_EQ(one("filedir blocked").word, "blocked");
     EXPECT_EQ(one("kov result sendData -4").word, "sendData");
 }
 

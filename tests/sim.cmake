@@ -48,7 +48,9 @@ foreach(scn IN LISTS LBS_SCENARIOS)
       -DWORKDIR=${LBS_SCENARIO_DIR}
       -DACTUAL=${CMAKE_CURRENT_BINARY_DIR}/scenario_${name}.actual
       -P ${LBS_SCENARIO_SCRIPT})
-  set_tests_properties(scenario_${name} PROPERTIES LABELS sim TIMEOUT 60)
+  # Scenarios share the build tree's file directory, and some take it away.
+  set_tests_properties(scenario_${name} PROPERTIES LABELS sim TIMEOUT 60
+    RESOURCE_LOCK lbs_file_directory)
 endforeach()
 
 file(GLOB LBS_UNREADABLE_SCENARIOS CONFIGURE_DEPENDS ${LBS_SCENARIO_DIR}/unreadable/*.scn)
