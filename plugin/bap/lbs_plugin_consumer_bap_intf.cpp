@@ -201,6 +201,12 @@ const Route *find_route(int msg_id)
     return nullptr;
 }
 
+void remove_service(bap_service_h handle)
+{
+    if (bap_service_remove(handle) != BAP_ERROR_NONE)
+        LBS_LOGE("Fail to bap_service_remove");
+}
+
 } // namespace
 
 // ---- State record ---------------------------------------------------------------
@@ -286,7 +292,7 @@ int __bap_register_consumer(void)
     const std::size_t set = set_callbacks(handle);
     if (set != kCallbacks.size()) {
         unset_callbacks(handle, set);
-        bap_service_remove(handle);
+        remove_service(handle);
         return 0;
     }
     g_bap_service_handle = handle;
@@ -295,7 +301,7 @@ int __bap_register_consumer(void)
     if (g_bap_device_connected != 1) {
         LBS_LOGE("Device is NOT connected");
         unset_callbacks(handle, kCallbacks.size());
-        bap_service_remove(handle);
+        remove_service(handle);
         g_bap_service_handle = 0;
         return 0;
     }
@@ -389,8 +395,7 @@ int __bap_deregister_consumer(void)
     } else {
         if (g_bap_service_handle != 0) {
             unset_callbacks(g_bap_service_handle, kCallbacks.size());
-            if (bap_service_remove(g_bap_service_handle) != BAP_ERROR_NONE)
-                LBS_LOGE("Fail to bap_service_remove");
+            remove_service(g_bap_service_handle);
             g_bap_service_handle = 0;
         }
         g_bap_device_connected = 0;
