@@ -34,8 +34,15 @@ foreach(module
   endif()
 endforeach()
 
-# These remove and recreate the plugin's file directory; they must not run
-# beside each other.
-if(TARGET lbs_plugin_consumer_kov_intf_file_test)
-  set_tests_properties(lbs_plugin_consumer_kov_intf_file_test PROPERTIES RESOURCE_LOCK lbs_file_directory)
-endif()
+# These remove and recreate the plugin's file directory, or start the link,
+# which removes a map image left in it; they must not run beside each other
+# or beside the scenarios.
+foreach(module
+    lbs_plugin_consumer_main
+    lbs_plugin_consumer_kov_intf
+    lbs_plugin_consumer_kov_intf_file
+    lbs_plugin_consumer_kov_intf_exercise)
+  if(TARGET ${module}_test)
+    set_tests_properties(${module}_test PROPERTIES RESOURCE_LOCK lbs_file_directory)
+  endif()
+endforeach()

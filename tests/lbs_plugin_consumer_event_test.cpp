@@ -1,6 +1,8 @@
-// Event building both links share: error tables, position and exercise
-// conversion, and the whole exercise event.
+// Event building both links share: position and exercise conversion, the
+// GPS status table, and the exercise event and replies.
 #include "lbs_plugin_consumer_event.h"
+
+#include "lbs_plugin_consumer_common.h"
 
 #include "log_capture.h"
 
@@ -9,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,20 +26,14 @@ bool same_bits(double a, double b)
 
 TEST(EventConversion, PositionTimeIsUnsignedMillisecondsToSecondsAndDoublesPassUnchanged)
 {
-    struct Row {
+    // -1000 is divided as 2^64 - 1000 and cut to 32 bits (signed would give
+    // 0xFFFFFFFF); 2^40 + 5 seconds keeps its low 32 bits.
+    const struct {
         int64_t ms;
         uint32_t seconds;
-    } rows[] = {
-        {90999, 90},
-        {0, 0},
-        {999, 0},
-        {1000, 1},
-        {-1000, 1271310318u}, // (2^64 - 1000) / 1000, low 32 bits; signed would give 0xFFFFFFFF
-        {-1, 1271310319u},
-        {(int64_t{1} << 40) * 1000 + 5999, 5}, // 2^40 + 5 seconds keeps its low 32 bits
-        {INT64_MAX, static_cast<uint32_t>(uint64_t{INT64_MAX} / 1000)},
-    };
-    for (const Row &r : rows) {
+    } rows[] = {{90999, 90}, {0, 0}, {999, 0}, {1000, 1}, {-1000, 1271310318u}, {-1, 1271310319u},
+                {(int64_t{1} << 40) * 1000 + 5999, 5}, {INT64_MAX, static_cast<uint32_t>(uint64_t{INT64_MAX} / 1000)}};
+    for (const auto &r : rows) {
         loc_tracking_rsp_message in{};
         in.timestamp = r.ms;
         consumer_position out{};
@@ -61,40 +56,18 @@ TEST(EventConversion, PositionTimeIsUnsignedMillisecondsToSecondsAndDoublesPassU
     EXPECT_TRUE(same_bits(out.ver_accuracy, kInf));
 }
 
-// A distinct value in every field, so that a field read from its neighbour
-// shows up.
+// A distinct value in every field, in the record's order, so that a field
+// read from its neighbour shows up. The times past 32 bits keep their low
+// bits (7, and INT32_MIN + 9); the GPS status passes unmapped (a GPS-status
+// report would map 6 to 3).
 exercise_info sample_exercise()
 {
-    exercise_info in{};
-    in.timestamp = 1700000123456;
-    in.latitude = 51.123456789012;
-    in.longitude = -0.987654321098;
-    in.total_distance = 1234.5678;
-    in.incline_distance = 10.1;
-    in.decline_distance = 20.2;
-    in.flat_distance = 30.3;
-    in.incline_time = (int64_t{1} << 32) | 7; // low 32 bits: 7
-    in.decline_time = -8;
-    in.flat_time = 0x80000009;                 // low 32 bits: INT32_MIN + 9
-    in.altitude = 101.25;
-    in.max_altitude = 102.5;
-    in.min_altitude = -3.75;
-    in.speed = 4.1;
-    in.max_speed = 5.2;
-    in.average_speed = 6.3;
-    in.pace = 7.4;
-    in.max_pace = 8.5;
-    in.average_pace = 9.6;
-    in.consumed_calorie = 321.7;
-    in.step_count = 4321;
-    in.base_pressure = 1013.25;
-    in.gps_status = 6; // passes unmapped (a GPS-status report would map 6 to 3)
-    in.accuracy = 12.8;
-    in.duration_time = 3599.99;
-    in.moving_time = 1800.5;
-    in.auto_pause_status = -1;
-    in.step_cadence = 170.9;
-    return in;
+    return exercise_info{1700000123456, 51.123456789012, -0.987654321098,
+                         1234.5678, 10.1, 20.2, 30.3,                         // distances
+                         (int64_t{1} << 32) | 7, -8, 0x80000009,              // incline, decline, flat time
+                         101.25, 102.5, -3.75, 4.1, 5.2, 6.3, 7.4, 8.5, 9.6, // altitudes, speeds, paces
+                         321.7, 4321, 1013.25, 6, 12.8,                        // calorie .. accuracy
+                         3599.99, 1800.5, -1, 170.9};                          // durations, auto-pause, cadence
 }
 
 TEST(EventConversion, ExerciseEntryFieldByField)
@@ -106,6 +79,7 @@ TEST(EventConversion, ExerciseEntryFieldByField)
 
     EXPECT_EQ(out.timestamp, 1700000123u);
     EXPECT_EQ(out.reserved, 0u);
+    EXPECT_EQ(out.reserved2, 0u);
     EXPECT_TRUE(same_bits(out.latitude, 51.123456789012));
     EXPECT_TRUE(same_bits(out.longitude, -0.987654321098));
     EXPECT_EQ(out.total_distance, 1234.5678f);
@@ -133,32 +107,18 @@ TEST(EventConversion, ExerciseEntryFieldByField)
     EXPECT_EQ(out.moving_time, 1800);
     EXPECT_EQ(out.auto_pause_status, -1);
     EXPECT_EQ(out.step_cadence, 170.9f);
-    EXPECT_EQ(out.reserved2, 0u);
 }
 
 TEST(EventConversion, DurationsTruncateTowardZeroAndSaturateWithoutOverflow)
 {
-    struct Row {
+    const struct {
         double in;
         int32_t out;
-    } rows[] = {
-        {12.9, 12},
-        {-12.9, -12},
-        {-0.5, 0},
-        {0.0, 0},
-        {kNaN, 0},
-        {-kNaN, 0},
-        {2147483647.9, INT32_MAX},
-        {2147483648.0, INT32_MAX},
-        {1e10, INT32_MAX},
-        {kInf, INT32_MAX},
-        {-2147483647.9, -2147483647},
-        {-2147483648.9, INT32_MIN},
-        {-2147483649.0, INT32_MIN},
-        {-1e300, INT32_MIN},
-        {-kInf, INT32_MIN},
-    };
-    for (const Row &r : rows) {
+    } rows[] = {{12.9, 12}, {-12.9, -12}, {-0.5, 0}, {0.0, 0}, {kNaN, 0}, {-kNaN, 0},
+                {2147483647.9, INT32_MAX}, {2147483648.0, INT32_MAX}, {1e10, INT32_MAX}, {kInf, INT32_MAX},
+                {-2147483647.9, -2147483647}, {-2147483648.9, INT32_MIN}, {-2147483649.0, INT32_MIN},
+                {-1e300, INT32_MIN}, {-kInf, INT32_MIN}};
+    for (const auto &r : rows) {
         exercise_info in{};
         in.duration_time = r.in;
         in.moving_time = r.in;
@@ -169,10 +129,12 @@ TEST(EventConversion, DurationsTruncateTowardZeroAndSaturateWithoutOverflow)
     }
 }
 
-// ---- the exercise event ----------------------------------------------------
+// ---- the exercise event and the phone's exercise replies ----------------------
 
 struct Delivered {
-    lbs_consumer_event_s event;
+    int type;
+    int error;
+    int count;
     bool info_null;
     std::vector<consumer_exercise_info> entries;
 };
@@ -183,11 +145,10 @@ protected:
 
     static int capture(lbs_consumer_event_s *event, void *user_data)
     {
-        auto *self = static_cast<KinetraEvent *>(user_data);
-        Delivered d{*event, event->kinetra.info == nullptr, {}};
+        Delivered d{event->type, event->error, event->kinetra.count, event->kinetra.info == nullptr, {}};
         if (event->kinetra.info != nullptr)
             d.entries.assign(event->kinetra.info, event->kinetra.info + event->kinetra.count);
-        self->delivered.push_back(std::move(d));
+        static_cast<KinetraEvent *>(user_data)->delivered.push_back(std::move(d));
         return 0;
     }
 
@@ -196,57 +157,46 @@ protected:
         lbs_event_send_kinetra_info(capture, this, error, rsp, command);
     }
 
-    // The only event sent since the test started.
+    void reset()
+    {
+        delivered.clear();
+        dlog_ctl_clear();
+    }
+
+    // The only event sent since the last reset.
     const Delivered &only()
     {
         EXPECT_EQ(delivered.size(), 1u);
         if (delivered.empty())
-            delivered.push_back({});
+            delivered.push_back({-1, 0, 0, true, {}});
         return delivered.back();
-    }
-
-    exercise_info_rsp_data record(int64_t reason, exercise_info *entries, uint32_t count)
-    {
-        return exercise_info_rsp_data{0, reason, count, entries};
     }
 
     std::vector<Delivered> delivered;
 };
 
-TEST_F(KinetraEvent, CommandChoosesTheEventTypeAndOthersAreRefused)
+TEST_F(KinetraEvent, CommandChoosesTheEventTypeAndAnErrorCarriesNoEntries)
 {
+    exercise_info entry = sample_exercise();
+    exercise_info_rsp_data rsp{0, 2, 1, &entry}; // an error report ignores the record
     const struct {
         int command;
         int type; // -1: nothing sent
-    } rows[] = {{1, 1024}, {3, 1024}, {5, 1024}, {2, 1025}, {4, 1026},
-                {0, -1},   {6, -1},   {7, -1},   {9, -1},   {-1, -1}};
+    } rows[] = {{1, 1024}, {3, 1024}, {5, 1024}, {2, 1025}, {4, 1026}, {0, -1}, {6, -1}, {7, -1}, {9, -1}, {-1, -1}};
     for (const auto &r : rows) {
-        delivered.clear();
-        dlog_ctl_clear();
-        send(CONSUMER_ERR_INVALID_KINETRA_COMMAND, nullptr, r.command);
+        reset();
+        send(CONSUMER_ERR_LOCATION_SETTING_OFF, &rsp, r.command);
         if (r.type < 0) {
             EXPECT_TRUE(delivered.empty()) << r.command;
             EXPECT_TRUE(logged(DLOG_ERROR, "error!! Do not handle cmd [" + std::to_string(r.command) + "]"));
             continue;
         }
         const Delivered &d = only();
-        EXPECT_EQ(d.event.type, r.type) << r.command;
-        EXPECT_EQ(d.event.error, -300);
-        EXPECT_EQ(d.event.kinetra.count, 0);
+        EXPECT_EQ(d.type, r.type) << r.command;
+        EXPECT_EQ(d.error, -102);
+        EXPECT_EQ(d.count, 0);
         EXPECT_TRUE(d.info_null);
     }
-}
-
-TEST_F(KinetraEvent, AnErrorReportCarriesNoEntriesEvenWithARecord)
-{
-    exercise_info entry = sample_exercise();
-    exercise_info_rsp_data rsp = record(2, &entry, 1);
-    send(CONSUMER_ERR_LOCATION_SETTING_OFF, &rsp, 4);
-    const Delivered &d = only();
-    EXPECT_EQ(d.event.type, 1026);
-    EXPECT_EQ(d.event.error, -102);
-    EXPECT_EQ(d.event.kinetra.count, 0);
-    EXPECT_TRUE(d.info_null);
 }
 
 TEST_F(KinetraEvent, GpsStatusReportCarriesOneEntryWithTheMappedStatus)
@@ -261,15 +211,13 @@ TEST_F(KinetraEvent, GpsStatusReportCarriesOneEntryWithTheMappedStatus)
         {2, 255, nullptr},               {-1, 255, nullptr}, {(int64_t{1} << 32) | 5, 255, nullptr},
     };
     for (const auto &r : rows) {
-        delivered.clear();
-        dlog_ctl_clear();
+        reset();
         exercise_info entry = sample_exercise(); // ignored by a status report
-        exercise_info_rsp_data rsp = record(r.reason, &entry, 1);
+        exercise_info_rsp_data rsp{0, r.reason, 1, &entry};
         send(CONSUMER_ERR_GPS_STATUS_CHANGED, &rsp, 1);
         const Delivered &d = only();
-        EXPECT_EQ(d.event.type, 1024);
-        EXPECT_EQ(d.event.error, -105);
-        ASSERT_EQ(d.event.kinetra.count, 1);
+        EXPECT_EQ(d.type, 1024);
+        EXPECT_EQ(d.error, -105);
         ASSERT_EQ(d.entries.size(), 1u);
         consumer_exercise_info expected{};
         expected.gps_status = r.status;
@@ -280,61 +228,65 @@ TEST_F(KinetraEvent, GpsStatusReportCarriesOneEntryWithTheMappedStatus)
     }
 }
 
-TEST_F(KinetraEvent, FiguresAreConvertedInOrderIntoOneBlock)
+TEST_F(KinetraEvent, FiguresAreConvertedInOrderAndMissingFiguresDeliverNothing)
 {
     exercise_info entries[3] = {sample_exercise(), sample_exercise(), sample_exercise()};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         entries[i].timestamp = 1000 * (i + 1) + 999;
-        entries[i].step_count = 100 + i;
-    }
-    exercise_info_rsp_data rsp = record(0, entries, 3);
+    exercise_info_rsp_data rsp{0, 0, 3, entries};
     send(CONSUMER_ERR_NONE, &rsp, 5);
-    const Delivered &d = only();
-    EXPECT_EQ(d.event.type, 1024);
-    EXPECT_EQ(d.event.error, 0);
-    ASSERT_EQ(d.event.kinetra.count, 3);
-    ASSERT_FALSE(d.info_null);
-    for (int i = 0; i < 3; ++i) {
-        consumer_exercise_info expected{};
-        lbs_event_fill_exercise_info(&expected, &entries[i]);
-        EXPECT_EQ(d.entries[i].timestamp, static_cast<uint32_t>(i + 1));
-        EXPECT_EQ(d.entries[i].step_count, 100 + i);
-        EXPECT_EQ(std::memcmp(&d.entries[i], &expected, sizeof expected), 0) << i;
-    }
-}
+    ASSERT_EQ(only().count, 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(only().entries[i].timestamp, static_cast<uint32_t>(i + 1));
 
-TEST_F(KinetraEvent, MissingFiguresDeliverNothing)
-{
+    // No record, or a count without its entries: nothing at all.
+    reset();
+    exercise_info_rsp_data claims_two{0, 0, 2, nullptr};
     send(CONSUMER_ERR_NONE, nullptr, 1);
-    EXPECT_TRUE(logged(DLOG_ERROR, "exercise_info_rsp_data is NULL"));
-
-    dlog_ctl_clear();
-    exercise_info_rsp_data claims_two = record(0, nullptr, 2); // a count without its entries
     send(CONSUMER_ERR_NONE, &claims_two, 1);
-    EXPECT_TRUE(logged(DLOG_ERROR, "exercise_info_rsp_data is NULL"));
-
-    dlog_ctl_clear();
     send(CONSUMER_ERR_GPS_STATUS_CHANGED, nullptr, 1);
-    EXPECT_TRUE(logged(DLOG_ERROR, "exercise_info_rsp_data is NULL"));
     EXPECT_TRUE(delivered.empty());
+    EXPECT_EQ(dlog_ctl_count_matching(nullptr, "exercise_info_rsp_data is NULL"), 3u);
 
-    exercise_info_rsp_data empty = record(0, nullptr, 0);
+    // An empty list is an event with no entries.
+    exercise_info_rsp_data empty{0, 0, 0, nullptr};
     send(CONSUMER_ERR_NONE, &empty, 2);
-    const Delivered &d = only();
-    EXPECT_EQ(d.event.type, 1025);
-    EXPECT_EQ(d.event.kinetra.count, 0);
-    EXPECT_TRUE(d.info_null);
+    EXPECT_EQ(only().type, 1025);
+    EXPECT_EQ(only().count, 0);
+    EXPECT_TRUE(only().info_null);
 }
 
-TEST_F(KinetraEvent, WithoutCallbackTheEventIsBuiltAndDropped)
+TEST_F(KinetraEvent, RepliesByStateAndResult)
 {
-    exercise_info entries[2] = {sample_exercise(), sample_exercise()};
-    exercise_info_rsp_data rsp = record(5, entries, 2);
-    lbs_event_send_kinetra_info(nullptr, this, CONSUMER_ERR_NONE, &rsp, 1);
-    lbs_event_send_kinetra_info(nullptr, this, CONSUMER_ERR_GPS_STATUS_CHANGED, &rsp, 2);
-    // The status report still ran to its mapping; the leak check at exit
-    // proves both entry blocks were released.
-    EXPECT_TRUE(logged(DLOG_INFO, "GPS_STATUS_OK"));
+    constexpr int S = KINETRA_STATE_STOPPED, R = KINETRA_STATE_RUNNING, P = KINETRA_STATE_PAUSED;
+    exercise_info figures = sample_exercise();
+    const struct {
+        int state, last_cmd;
+        int64_t result, reason;
+        bool with_figures;
+        int type, error; // type -1: the host hears nothing
+    } rows[] = {
+        {R, 5, 1, 0, true, 1024, 0},     {P, 4, 1, 0, true, -1, 0},       {S, 2, 1, 0, true, -1, 0},
+        {R, 1, 1, 0, false, -1, 0},      {R, 1, 2, 1, false, 1024, -300}, {S, 2, 2, 1, false, 1025, -300},
+        {R, 1, 2, 2, false, 1024, -102}, {P, 4, 2, 2, false, 1026, -999}, {S, 2, 2, 2, false, 1025, -999},
+        {R, 1, 2, 7, false, 1024, -999}, {S, 2, 3, 5, false, 1025, -105}, {P, 4, 3, 7, false, 1026, -105},
+        {R, 1, 4, 0, true, -1, 0},       {R, 1, 0, 0, true, -1, 0},
+    };
+    for (const auto &r : rows) {
+        reset();
+        exercise_info_rsp_data rsp{r.result, r.reason, r.with_figures ? 1u : 0u, r.with_figures ? &figures : nullptr};
+        lbs_event_handle_kinetra_reply(capture, this, &rsp, r.state, r.last_cmd);
+        const std::string row = std::to_string(r.state) + "/" + std::to_string(r.result) + "/" + std::to_string(r.reason);
+        if (r.type < 0) {
+            EXPECT_TRUE(delivered.empty()) << row;
+            continue;
+        }
+        EXPECT_EQ(only().type, r.type) << row;
+        EXPECT_EQ(only().error, r.error) << row;
+        EXPECT_EQ(only().count, r.error == 0 || r.error == -105 ? 1 : 0) << row;
+    }
+    lbs_event_handle_kinetra_reply(capture, this, nullptr, R, 1);
+    EXPECT_TRUE(logged(DLOG_ERROR, "Invalid parameter."));
 }
 
 } // namespace

@@ -19,7 +19,6 @@
 #include <clocale>
 #include <cmath>
 #include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -40,14 +39,6 @@ public:
     void TearDown() override { release_font_caches(); }
 };
 const ::testing::Environment *const kReleaseFonts = ::testing::AddGlobalTestEnvironment(new ReleaseFonts);
-
-uint64_t fnv1a(const std::vector<unsigned char> &bytes)
-{
-    uint64_t h = 14695981039346656037ull;
-    for (unsigned char b : bytes)
-        h = (h ^ b) * 1099511628211ull;
-    return h;
-}
 
 struct DecodedJpeg {
     bool ok = false;
@@ -111,18 +102,50 @@ bool png_size(const std::vector<unsigned char> &png, uint32_t *w, uint32_t *h)
     return true;
 }
 
+// A GPX document as a reader sees it: parsed by libxml2 and asked by XPath,
+// with g: the GPX namespace and x: lbs-sim's extensions.
+class GpxReader {
+public:
+    explicit GpxReader(const std::string &text)
+        : doc_(xmlReadMemory(text.data(), static_cast<int>(text.size()), "track.gpx", nullptr,
+                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING)),
+          ctx_(doc_ != nullptr ? xmlXPathNewContext(doc_) : nullptr)
+    {
+        if (ctx_ != nullptr) {
+            xmlXPathRegisterNs(ctx_, BAD_CAST "g", BAD_CAST "http://www.topografix.com/GPX/1/1");
+            xmlXPathRegisterNs(ctx_, BAD_CAST "x", BAD_CAST kGpxExtensionNamespace);
+        }
+    }
+    ~GpxReader()
+    {
+        if (ctx_ != nullptr)
+            xmlXPathFreeContext(ctx_);
+        if (doc_ != nullptr)
+            xmlFreeDoc(doc_);
+    }
+    GpxReader(const GpxReader &) = delete;
+    GpxReader &operator=(const GpxReader &) = delete;
+
+    bool ok() const { return ctx_ != nullptr; }
+    // What an XPath expression evaluates to, as text ("3" for a count of 3).
+    std::string operator()(const std::string &xpath) const
+    {
+        xmlXPathObjectPtr o = xmlXPathEvalExpression(BAD_CAST xpath.c_str(), ctx_);
+        xmlChar *s = o != nullptr ? xmlXPathCastToString(o) : nullptr;
+        std::string v = s != nullptr ? reinterpret_cast<const char *>(s) : "";
+        xmlFree(s);
+        xmlXPathFreeObject(o);
+        return v;
+    }
+
+private:
+    xmlDocPtr doc_;
+    xmlXPathContextPtr ctx_;
+};
+
 consumer_position position(uint32_t t, double lat, double lon)
 {
-    consumer_position p{};
-    p.timestamp = t;
-    p.latitude = lat;
-    p.longitude = lon;
-    p.altitude = 34.5;
-    p.speed = 1.25;
-    p.bearing = 90;
-    p.hor_accuracy = 4;
-    p.ver_accuracy = 6;
-    return p;
+    return consumer_position{t, 0, lat, lon, 34.5, 1.25, 90, 4, 6};
 }
 
 lbs_consumer_event_s position_event(int type, int error, const consumer_position &p)
@@ -135,18 +158,8 @@ lbs_consumer_event_s position_event(int type, int error, const consumer_position
     return ev;
 }
 
-lbs_consumer_event_s batch_event(const std::vector<consumer_position> &ps)
-{
-    lbs_consumer_event_s ev{};
-    ev.type = CONSUMER_EVENT_BATCH_POSITION;
-    ev.batch.count = static_cast<int32_t>(ps.size());
-    for (size_t i = 0; i < ps.size(); ++i)
-        ev.batch.pos[i] = ps[i];
-    return ev;
-}
-
 // A short walk near Berlin heard through every kind of event: two GPS fixes
-// and a GPS error, one WPS fix, a batch of three.
+// and a GPS error, one WPS fix and a WPS error, a batch of three.
 void feed_walk(Sink &sink)
 {
     sink.event(10, position_event(CONSUMER_EVENT_POSITION_GPS, 0, position(1000, 52.520, 13.400)));
@@ -154,8 +167,13 @@ void feed_walk(Sink &sink)
     sink.event(12, position_event(CONSUMER_EVENT_POSITION_GPS, CONSUMER_ERR_TIMEOUT, {}));
     sink.event(13, position_event(CONSUMER_EVENT_POSITION_WPS, 0, position(1003, 52.5205, 13.401)));
     sink.event(14, position_event(CONSUMER_EVENT_POSITION_WPS, CONSUMER_ERR_COMMUNICATION, {}));
-    sink.event(20, batch_event({position(1004, 52.522, 13.400), position(1005, 52.523, 13.400),
-                                position(1006, 52.524, 13.400)}));
+    lbs_consumer_event_s batch{};
+    batch.type = CONSUMER_EVENT_BATCH_POSITION;
+    batch.batch.count = 3;
+    const double lats[] = {52.522, 52.523, 52.524};
+    for (int i = 0; i < 3; ++i)
+        batch.batch.pos[i] = position(1004 + i, lats[i], 13.400);
+    sink.event(20, batch);
 }
 
 // ---- map: projection and scale --------------------------------------------
@@ -211,34 +229,25 @@ TEST(MapScaleBar, PicksTheLongestRoundDistanceThatFits)
 
 // ---- map: the image ---------------------------------------------------------
 
-TEST(MapImage, DecodesToTheRequestedSize)
+TEST(MapImage, DecodesToTheRequestedSizeAndRefusesBadArguments)
 {
     for (auto [w, h] : {std::pair{320, 240}, std::pair{1, 1}, std::pair{4096, 3}, std::pair{17, 4096}}) {
-        const std::vector<unsigned char> jpeg = render_map_jpeg(w, h, 52.52, 13.405, 15.5, {}, nullptr);
-        ASSERT_FALSE(jpeg.empty()) << w << "x" << h;
-        const DecodedJpeg d = decode_jpeg(jpeg);
+        const DecodedJpeg d = decode_jpeg(render_map_jpeg(w, h, 52.52, 13.405, 15.5, {}, nullptr));
         ASSERT_TRUE(d.ok) << w << "x" << h;
         EXPECT_EQ(d.width, w);
         EXPECT_EQ(d.height, h);
         EXPECT_EQ(d.components, 3);
     }
-}
 
-TEST(MapImage, RefusesBadSizesAndArguments)
-{
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_TRUE(render_map_jpeg(0, 10, 0, 0, 1, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(10, 0, 0, 0, 1, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(-5, 10, 0, 0, 1, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(4097, 10, 0, 0, 1, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(10, 4097, 0, 0, 1, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(10, 10, nan, 0, 1, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(10, 10, 0, nan, 1, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(10, 10, 0, 0, nan, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(10, 10, 0, inf, 1, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(10, 10, 91, 0, 1, {}, nullptr).empty());
-    EXPECT_TRUE(render_map_jpeg(10, 10, 0, 0, -1, {}, nullptr).empty());
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    const struct {
+        int w, h;
+        double lat, lon, zoom;
+    } refused[] = {{0, 10, 0, 0, 1},    {10, 0, 0, 0, 1},    {-5, 10, 0, 0, 1},   {4097, 10, 0, 0, 1},
+                   {10, 4097, 0, 0, 1}, {10, 10, nan, 0, 1}, {10, 10, 0, nan, 1}, {10, 10, 0, 0, nan},
+                   {10, 10, 0, inf, 1}, {10, 10, 91, 0, 1},  {10, 10, 0, 0, -1}};
+    for (const auto &r : refused)
+        EXPECT_TRUE(render_map_jpeg(r.w, r.h, r.lat, r.lon, r.zoom, {}, nullptr).empty()) << r.w << "x" << r.h;
     // A broken track point or current position is left out, not fatal.
     const GeoPoint broken{nan, 13.4, 0, 0};
     EXPECT_FALSE(render_map_jpeg(10, 10, 0, 0, 1, {broken}, &broken).empty());
@@ -256,43 +265,30 @@ TEST(MapImage, DrawsTrackAndMarkerWhereTheProjectionPutsThem)
     const double y_north = mercator::y_of(lat, zoom) - 80;
     const double lat_north = std::atan(std::sinh(std::numbers::pi * (1 - 2 * y_north / world))) * 180 / std::numbers::pi;
     const std::vector<GeoPoint> track = {{lat, lon, 0, 0}, {lat, lon + dlon, 0, 1000}, {lat_north, lon + dlon, 0, 2000}};
-    const GeoPoint here = track.front();
 
-    const DecodedJpeg d = decode_jpeg(render_map_jpeg(400, 300, lat, lon, zoom, track, &here));
+    const DecodedJpeg d = decode_jpeg(render_map_jpeg(400, 300, lat, lon, zoom, track, &track.front()));
     ASSERT_TRUE(d.ok);
-    // The marker (red) at the centre; the track (blue) halfway along; the
-    // light background away from both. JPEG blurs colours a little.
-    const unsigned char *centre = d.at(200, 150);
-    EXPECT_GT(centre[0], 170);
-    EXPECT_LT(centre[1], 100);
-    EXPECT_LT(centre[2], 100);
-    const unsigned char *on_track = d.at(250, 150);
-    EXPECT_LT(on_track[0], 90);
-    EXPECT_GT(on_track[2], 140);
-    const unsigned char *off_track = d.at(250, 100);
-    EXPECT_GT(off_track[0], 200);
-    EXPECT_GT(off_track[2], 190);
-    // Then north (up the image), and no further east.
-    const unsigned char *north = d.at(300, 110);
-    EXPECT_LT(north[0], 90);
-    EXPECT_GT(north[2], 140);
-    const unsigned char *south = d.at(300, 190);
-    EXPECT_GT(south[0], 200);
-    const unsigned char *beyond = d.at(320, 150);
-    EXPECT_GT(beyond[0], 200);
+    // The marker red, the track blue, the background light; JPEG blurs
+    // colours a little.
+    auto red = [&](int x, int y) { return d.at(x, y)[0] > 170 && d.at(x, y)[1] < 100 && d.at(x, y)[2] < 100; };
+    auto blue = [&](int x, int y) { return d.at(x, y)[0] < 90 && d.at(x, y)[2] > 140; };
+    auto light = [&](int x, int y) { return d.at(x, y)[0] > 200; };
+    EXPECT_TRUE(red(200, 150)) << "the marker at the centre";
+    EXPECT_TRUE(blue(250, 150)) << "the track halfway east";
+    EXPECT_TRUE(light(250, 100) && d.at(250, 100)[2] > 190) << "away from both";
+    EXPECT_TRUE(blue(300, 110)) << "then north, up the image";
+    EXPECT_TRUE(light(300, 190)) << "not south";
+    EXPECT_TRUE(light(320, 150)) << "and no further east";
 }
 
 TEST(MapImage, SameInputSameBytes)
 {
     const std::vector<GeoPoint> track = {{52.52, 13.405, 30, 0}, {52.521, 13.407, 31, 1000}, {52.523, 13.404, 32, 2000}};
-    const GeoPoint here = track[1];
-    const auto a = render_map_jpeg(480, 320, 52.521, 13.405, 15.25, track, &here);
-    const auto b = render_map_jpeg(480, 320, 52.521, 13.405, 15.25, track, &here);
+    const auto a = render_map_jpeg(480, 320, 52.521, 13.405, 15.25, track, &track[1]);
     ASSERT_FALSE(a.empty());
-    EXPECT_EQ(fnv1a(a), fnv1a(b));
+    EXPECT_TRUE(a == render_map_jpeg(480, 320, 52.521, 13.405, 15.25, track, &track[1]));
     // And a different track is a different picture.
-    const auto c = render_map_jpeg(480, 320, 52.521, 13.405, 15.25, {track[0], track[1]}, &here);
-    EXPECT_NE(fnv1a(a), fnv1a(c));
+    EXPECT_FALSE(a == render_map_jpeg(480, 320, 52.521, 13.405, 15.25, {track[0], track[1]}, &track[1]));
 }
 
 // ---- GPX --------------------------------------------------------------------
@@ -308,77 +304,33 @@ TEST(GpxTime, Iso8601Utc)
     EXPECT_EQ(iso8601_utc(4294967295ll), "2106-02-07T06:28:15Z"); // the last uint32 second
 }
 
-class GpxDocument : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        feed_walk(collector_);
-        text_ = gpx_document(collector_.fixes());
-        doc_ = xmlReadMemory(text_.data(), static_cast<int>(text_.size()), "walk.gpx", nullptr,
-                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-        ASSERT_NE(doc_, nullptr) << text_;
-        ctx_ = xmlXPathNewContext(doc_);
-        xmlXPathRegisterNs(ctx_, BAD_CAST "g", BAD_CAST "http://www.topografix.com/GPX/1/1");
-        xmlXPathRegisterNs(ctx_, BAD_CAST "x", BAD_CAST kGpxExtensionNamespace);
-    }
-    void TearDown() override
-    {
-        if (ctx_ != nullptr)
-            xmlXPathFreeContext(ctx_);
-        if (doc_ != nullptr)
-            xmlFreeDoc(doc_);
-    }
-
-    // The number an XPath expression evaluates to (count(...)), or a string.
-    double number(const char *xpath)
-    {
-        xmlXPathObjectPtr o = xmlXPathEvalExpression(BAD_CAST xpath, ctx_);
-        const double v = o != nullptr ? xmlXPathCastToNumber(o) : -1;
-        xmlXPathFreeObject(o);
-        return v;
-    }
-    std::string string(const char *xpath)
-    {
-        xmlXPathObjectPtr o = xmlXPathEvalExpression(BAD_CAST xpath, ctx_);
-        xmlChar *s = o != nullptr ? xmlXPathCastToString(o) : nullptr;
-        std::string v = s != nullptr ? reinterpret_cast<const char *>(s) : "";
-        xmlFree(s);
-        xmlXPathFreeObject(o);
-        return v;
-    }
-
-    FixCollector collector_;
-    std::string text_;
-    xmlDocPtr doc_ = nullptr;
-    xmlXPathContextPtr ctx_ = nullptr;
-};
-
-TEST_F(GpxDocument, OneTrackPerMethodWithItsPoints)
+TEST(GpxWriter, OneTrackPerMethodWithItsPointsInOrder)
 {
-    EXPECT_EQ(string("/g:gpx/@version"), "1.1");
-    EXPECT_EQ(number("count(/g:gpx/g:trk)"), 3);
-    EXPECT_EQ(string("/g:gpx/g:trk[1]/g:name"), "GPS");
-    EXPECT_EQ(string("/g:gpx/g:trk[2]/g:name"), "WPS");
-    EXPECT_EQ(string("/g:gpx/g:trk[3]/g:name"), "batch");
+    FixCollector c;
+    feed_walk(c);
+    const std::string text = gpx_document(c.fixes());
+    const GpxReader gpx(text);
+    ASSERT_TRUE(gpx.ok()) << text;
+    EXPECT_EQ(gpx("/g:gpx/@version"), "1.1");
+    EXPECT_EQ(gpx("count(/g:gpx/g:trk)"), "3");
+    EXPECT_EQ(gpx("/g:gpx/g:trk[1]/g:name"), "GPS");
+    EXPECT_EQ(gpx("/g:gpx/g:trk[2]/g:name"), "WPS");
+    EXPECT_EQ(gpx("/g:gpx/g:trk[3]/g:name"), "batch");
     // The GPS error and the WPS error bring no point.
-    EXPECT_EQ(number("count(/g:gpx/g:trk[g:name='GPS']/g:trkseg/g:trkpt)"), 2);
-    EXPECT_EQ(number("count(/g:gpx/g:trk[g:name='WPS']/g:trkseg/g:trkpt)"), 1);
-    EXPECT_EQ(number("count(/g:gpx/g:trk[g:name='batch']/g:trkseg/g:trkpt)"), 3);
-}
+    EXPECT_EQ(gpx("count(/g:gpx/g:trk[g:name='GPS']/g:trkseg/g:trkpt)"), "2");
+    EXPECT_EQ(gpx("count(/g:gpx/g:trk[g:name='WPS']/g:trkseg/g:trkpt)"), "1");
+    EXPECT_EQ(gpx("count(/g:gpx/g:trk[g:name='batch']/g:trkseg/g:trkpt)"), "3");
+    EXPECT_EQ(gpx("/g:gpx/g:trk[g:name='batch']/g:trkseg/g:trkpt[3]/@lat"), "52.5240000");
 
-TEST_F(GpxDocument, PointsCarryPositionTimeAndExtensions)
-{
-    const char *second = "/g:gpx/g:trk[g:name='GPS']/g:trkseg/g:trkpt[2]";
-    EXPECT_EQ(string((std::string(second) + "/@lat").c_str()), "52.5210000");
-    EXPECT_EQ(string((std::string(second) + "/@lon").c_str()), "13.4000000");
-    EXPECT_EQ(string((std::string(second) + "/g:ele").c_str()), "34.50");
-    // 1001 s after 1970-01-01T00:00:00Z is 00:16:41.
-    EXPECT_EQ(string((std::string(second) + "/g:time").c_str()), "1970-01-01T00:16:41Z");
-    EXPECT_EQ(string((std::string(second) + "/g:extensions/x:speed").c_str()), "1.25");
-    EXPECT_EQ(string((std::string(second) + "/g:extensions/x:course").c_str()), "90.0");
-    EXPECT_EQ(string((std::string(second) + "/g:extensions/x:hacc").c_str()), "4.0");
-    // Batch entries keep their order.
-    EXPECT_EQ(string("/g:gpx/g:trk[g:name='batch']/g:trkseg/g:trkpt[3]/@lat"), "52.5240000");
+    // The second GPS point in full; 1001 s after 1970-01-01T00:00:00Z is 00:16:41.
+    const std::string second = "/g:gpx/g:trk[g:name='GPS']/g:trkseg/g:trkpt[2]";
+    EXPECT_EQ(gpx(second + "/@lat"), "52.5210000");
+    EXPECT_EQ(gpx(second + "/@lon"), "13.4000000");
+    EXPECT_EQ(gpx(second + "/g:ele"), "34.50");
+    EXPECT_EQ(gpx(second + "/g:time"), "1970-01-01T00:16:41Z");
+    EXPECT_EQ(gpx(second + "/g:extensions/x:speed"), "1.25");
+    EXPECT_EQ(gpx(second + "/g:extensions/x:course"), "90.0");
+    EXPECT_EQ(gpx(second + "/g:extensions/x:hacc"), "4.0");
 }
 
 TEST(GpxWriter, LeavesOutTracksWithoutPointsAndPositionsGpxCannotHold)
@@ -388,14 +340,14 @@ TEST(GpxWriter, LeavesOutTracksWithoutPointsAndPositionsGpxCannotHold)
     c.event(2, position_event(CONSUMER_EVENT_POSITION_WPS, 0, position(6, 52, 180))); // GPX longitudes stop before 180
     c.event(3, position_event(CONSUMER_EVENT_POSITION_WPS, 0, position(7, std::nan(""), 13)));
     c.event(4, position_event(CONSUMER_EVENT_POSITION_WPS, 0, position(8, -33.9, -70.6)));
-    const std::string gpx = gpx_document(c.fixes());
-    EXPECT_EQ(gpx.find("<name>GPS</name>"), std::string::npos);
-    EXPECT_EQ(gpx.find("<name>batch</name>"), std::string::npos);
-    EXPECT_NE(gpx.find("<trkpt lat=\"-33.9000000\" lon=\"-70.6000000\">"), std::string::npos) << gpx;
-    size_t points = 0;
-    for (size_t at = gpx.find("<trkpt"); at != std::string::npos; at = gpx.find("<trkpt", at + 1))
-        ++points;
-    EXPECT_EQ(points, 1u);
+    const std::string text = gpx_document(c.fixes());
+    const GpxReader gpx(text);
+    ASSERT_TRUE(gpx.ok()) << text;
+    EXPECT_EQ(gpx("count(//g:trk)"), "1");
+    EXPECT_EQ(gpx("//g:trk/g:name"), "WPS");
+    EXPECT_EQ(gpx("count(//g:trkpt)"), "1");
+    EXPECT_EQ(gpx("//g:trkpt/@lat"), "-33.9000000");
+    EXPECT_EQ(gpx("//g:trkpt/@lon"), "-70.6000000");
 }
 
 TEST(GpxWriter, DecimalPointWhateverTheLocale)
@@ -412,12 +364,14 @@ TEST(GpxWriter, DecimalPointWhateverTheLocale)
     EXPECT_EQ(gpx.find("52,52"), std::string::npos);
 }
 
-// ---- collector ----------------------------------------------------------------
+// ---- collector and distances ----------------------------------------------------
 
-TEST(FixCollector, SortsPositionsAndErrorsByKind)
+TEST(FixCollector, SortsPositionsAndErrorsByKindThroughAFanOut)
 {
-    FixCollector c;
-    feed_walk(c);
+    FixCollector c, other;
+    FanOutSink both({&c, &other});
+    feed_walk(both);
+    EXPECT_EQ(other.fixes().size(), 6u);
     EXPECT_EQ(c.count(FixSource::Gps), 2u);
     EXPECT_EQ(c.count(FixSource::Wps), 1u);
     EXPECT_EQ(c.count(FixSource::Batch), 3u);
@@ -441,61 +395,42 @@ TEST(FixCollector, DistancesByHand)
     EXPECT_NEAR(path_length_m(c.fixes(), FixSource::Gps), 111.195, 1e-3);
     EXPECT_NEAR(path_length_m(c.fixes(), FixSource::Batch), 2 * 111.195, 2e-3);
     EXPECT_EQ(path_length_m(c.fixes(), FixSource::Wps), 0);
-}
 
-TEST(FixCollector, FanOutFeedsEverySink)
-{
-    FixCollector a, b;
-    FanOutSink both({&a, &b});
-    feed_walk(both);
-    EXPECT_EQ(a.fixes().size(), 6u);
-    EXPECT_EQ(b.fixes().size(), 6u);
+    // The plot's local projection gives the same metres; at 60 deg a degree
+    // of longitude is half as long (cos 60 = 0.5); across the antimeridian
+    // it goes the short way round.
+    const LocalProjection at_equator{0, 0}, north{60, 10}, dateline{0, 179.9995};
+    EXPECT_NEAR(at_equator.north_m(0.001), 111.195, 1e-3);
+    EXPECT_NEAR(at_equator.east_m(0.001), 111.195, 1e-3);
+    EXPECT_NEAR(north.east_m(10.002), 111.195, 1e-3);
+    EXPECT_NEAR(north.north_m(59.999), -111.195, 1e-3);
+    EXPECT_NEAR(dateline.east_m(-179.9995), 111.195, 1e-3);
 }
 
 // ---- plot ------------------------------------------------------------------------
-
-TEST(PlotProjection, MetresByHand)
-{
-    const LocalProjection at_equator{0, 0};
-    EXPECT_NEAR(at_equator.north_m(0.001), 111.195, 1e-3);
-    EXPECT_NEAR(at_equator.east_m(0.001), 111.195, 1e-3);
-    // At 60 deg a degree of longitude is half as long (cos 60 = 0.5).
-    const LocalProjection north{60, 10};
-    EXPECT_NEAR(north.east_m(10.002), 111.195, 1e-3);
-    EXPECT_NEAR(north.north_m(59.999), -111.195, 1e-3);
-    // Across the antimeridian the short way round.
-    const LocalProjection dateline{0, 179.9995};
-    EXPECT_NEAR(dateline.east_m(-179.9995), 111.195, 1e-3);
-}
 
 TEST(PlotFailures, PlacedOnThePlayedTrackElseAtTheLastFix)
 {
     const std::vector<GeoPoint> played = {{0, 0, 0, 0}, {1, 2, 10, 10000}, {1, 4, 10, 20000}};
     std::vector<ReceivedFix> fixes = {{FixSource::Gps, 3, position(3, 50, 8)}, {FixSource::Wps, 30, position(30, 51, 9)}};
+    const struct {
+        int64_t at;
+        bool with_track;
+        double lat, lon;
+    } rows[] = {
+        {5, true, 0.5, 1},  // halfway between the first two points in time: halfway in space
+        {20, true, 1, 4},   // the last point exactly
+        {25, true, 50, 8},  // past the played track: the last fix received up to then
+        {40, false, 51, 9}, // no played track at all
+    };
+    for (const auto &r : rows) {
+        const auto p = place_failure({r.at, CONSUMER_ERR_TIMEOUT}, r.with_track ? played : std::vector<GeoPoint>{}, fixes);
+        ASSERT_TRUE(p) << r.at;
+        EXPECT_DOUBLE_EQ(p->lat, r.lat) << r.at;
+        EXPECT_DOUBLE_EQ(p->lon, r.lon) << r.at;
+    }
+    EXPECT_FALSE(place_failure({2, CONSUMER_ERR_TIMEOUT}, {}, fixes)) << "nothing known yet";
 
-    // Halfway between the first two points in time: halfway in space.
-    auto p = place_failure({5, CONSUMER_ERR_TIMEOUT}, played, fixes);
-    ASSERT_TRUE(p);
-    EXPECT_DOUBLE_EQ(p->lat, 0.5);
-    EXPECT_DOUBLE_EQ(p->lon, 1);
-    p = place_failure({20, CONSUMER_ERR_TIMEOUT}, played, fixes); // the last point exactly
-    ASSERT_TRUE(p);
-    EXPECT_DOUBLE_EQ(p->lon, 4);
-
-    // Past the played track: the last fix received up to then.
-    p = place_failure({25, CONSUMER_ERR_TIMEOUT}, played, fixes);
-    ASSERT_TRUE(p);
-    EXPECT_DOUBLE_EQ(p->lat, 50);
-    // No played track at all.
-    p = place_failure({40, CONSUMER_ERR_TIMEOUT}, {}, fixes);
-    ASSERT_TRUE(p);
-    EXPECT_DOUBLE_EQ(p->lat, 51);
-    // Nothing known yet.
-    EXPECT_FALSE(place_failure({2, CONSUMER_ERR_TIMEOUT}, {}, fixes));
-}
-
-TEST(PlotFailures, PlayedTrackOnThePhonesClock)
-{
     // A phone whose clock reads 1e12 ms at virtual time 0: the collector
     // takes its times back to virtual ones.
     FixCollector c;
@@ -507,10 +442,11 @@ TEST(PlotFailures, PlayedTrackOnThePhonesClock)
     EXPECT_DOUBLE_EQ(p->lat, 0.5);
 }
 
-TEST(PlotImage, PngOfTheRequestedSize)
+TEST(PlotImage, PngOfTheRequestedSizeAndTheSameBytesForTheSameInput)
 {
-    FixCollector c;
+    FixCollector c, b;
     feed_walk(c);
+    feed_walk(b);
     for (auto [w, h] : {std::pair{640, 480}, std::pair{kPlotMinSide, kPlotMinSide}, std::pair{1000, 750}}) {
         uint32_t pw = 0, ph = 0;
         ASSERT_TRUE(png_size(render_plot_png(w, h, c), &pw, &ph)) << w << "x" << h;
@@ -522,19 +458,12 @@ TEST(PlotImage, PngOfTheRequestedSize)
     // Nothing received: still a picture, of empty axes.
     uint32_t pw = 0, ph = 0;
     EXPECT_TRUE(png_size(render_plot_png(300, 300, FixCollector{}), &pw, &ph));
-}
 
-TEST(PlotImage, SameInputSameBytes)
-{
-    FixCollector a, b;
-    feed_walk(a);
-    feed_walk(b);
-    const auto first = render_plot_png(640, 480, a);
-    ASSERT_FALSE(first.empty());
-    EXPECT_EQ(fnv1a(first), fnv1a(render_plot_png(640, 480, b)));
-    // The played track, once handed over, is drawn.
+    // Same input, same bytes; the played track, once handed over, is drawn.
+    const auto first = render_plot_png(640, 480, c);
+    EXPECT_TRUE(first == render_plot_png(640, 480, b));
     b.set_played_track({{52.519, 13.399, 0, 0}, {52.525, 13.401, 0, 30000}});
-    EXPECT_NE(fnv1a(first), fnv1a(render_plot_png(640, 480, b)));
+    EXPECT_FALSE(first == render_plot_png(640, 480, b));
 }
 
 // ---- timeline: transfers and summary ------------------------------------------------
@@ -554,11 +483,6 @@ protected:
             std::fclose(out_);
         std::free(buf_);
     }
-    std::string text()
-    {
-        std::fflush(out_);
-        return std::string(buf_, len_);
-    }
 
     // The host asks; request returns value.
     void request(int64_t t, int code, int value)
@@ -577,14 +501,15 @@ protected:
         ev.file.path = path;
         timeline_->event(t, ev);
     }
-    void accept_file(int64_t t, int tx, const char *path)
+
+    // The summary written at time t holds each of lines.
+    void expect_summary(int64_t t, std::initializer_list<const char *> lines)
     {
-        kov_ctl_call c{};
-        c.name = "receiveFile";
-        c.transaction_id = tx;
-        c.accept = 1;
-        c.text = path;
-        timeline_->kov_call(t, c);
+        timeline_->finish(t);
+        std::fflush(out_);
+        const std::string text(buf_, len_);
+        for (const char *line : lines)
+            EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
     }
 
     std::FILE *out_ = nullptr;
@@ -605,29 +530,22 @@ TEST_F(TimelineSummary, RequestsWaitUntilTheirAnswer)
 
     answer(7, CONSUMER_EVENT_EXTRA_DATA);
     answer(8, CONSUMER_EVENT_LOCATION_SETTING_CHANGE);
+    // An answer inside the request call leaves nothing waiting.
+    Command check{};
+    check.verb = Verb::Request;
+    check.code = CONSUMER_ACTION_CHECK_LOCATION_SETTING;
+    timeline_->command(9, check);
+    answer(9, CONSUMER_EVENT_LOCATION_SETTING_CHECK);
+    timeline_->returned(9, "request", 1);
     ASSERT_EQ(timeline_->waiting().size(), 2u);
     EXPECT_EQ(timeline_->waiting()[0].code, CONSUMER_ACTION_HERE_MAP_IMAGE);
     EXPECT_EQ(timeline_->waiting()[1].code, CONSUMER_ACTION_GET_REF_TIME);
 
-    timeline_->finish(9);
-    const std::string t = text();
-    EXPECT_NE(t.find("waiting for an answer: 2"), std::string::npos) << t;
-    EXPECT_NE(t.find("HERE_MAP_IMAGE(929) sent at 1s, no HERE_MAP_DOWNLOAD(513) yet"), std::string::npos) << t;
-    EXPECT_NE(t.find("GET_REF_TIME(8) sent at 3s, no REF_TIME(514) yet"), std::string::npos) << t;
+    expect_summary(10, {"waiting for an answer: 2", "HERE_MAP_IMAGE(929) sent at 1s, no HERE_MAP_DOWNLOAD(513) yet",
+                        "GET_REF_TIME(8) sent at 3s, no REF_TIME(514) yet"});
 }
 
-TEST_F(TimelineSummary, AnAnswerInsideTheRequestCallLeavesNothingWaiting)
-{
-    Command cmd{};
-    cmd.verb = Verb::Request;
-    cmd.code = CONSUMER_ACTION_CHECK_LOCATION_SETTING;
-    timeline_->command(1, cmd);
-    answer(1, CONSUMER_EVENT_LOCATION_SETTING_CHECK);
-    timeline_->returned(1, "request", 1);
-    EXPECT_TRUE(timeline_->waiting().empty());
-}
-
-TEST_F(TimelineSummary, CountsEventsAndPositions)
+TEST_F(TimelineSummary, CountsEventsPositionsAndFileTransfers)
 {
     feed_walk(*timeline_);
     answer(30, CONSUMER_EVENT_PROVIDER_CONNECTED);
@@ -637,35 +555,26 @@ TEST_F(TimelineSummary, CountsEventsAndPositions)
     EXPECT_EQ(timeline_->gps_errors(), 1);
     EXPECT_EQ(timeline_->fixes().fixes().size(), 6u);
 
-    timeline_->finish(40);
-    const std::string t = text();
-    EXPECT_NE(t.find("events: 7"), std::string::npos) << t;
-    EXPECT_NE(t.find("POSITION_GPS(256) 3, 1 with an error"), std::string::npos) << t;
-    EXPECT_NE(t.find("positions received: 6"), std::string::npos) << t;
+    for (auto [tx, path] : {std::pair{7, "/extra/gpsPlus.dat"}, std::pair{8, "/extra/map.jpg"}}) {
+        kov_ctl_call accepted{};
+        accepted.name = "receiveFile";
+        accepted.transaction_id = tx;
+        accepted.accept = 1;
+        accepted.text = path;
+        timeline_->kov_call(31, accepted);
+    }
+    timeline_->progress(32, 7, 50);
+    timeline_->progress(33, 7, 150); // more than all of it is all of it
+    timeline_->progress(34, 8, 40);
+    answer(35, CONSUMER_EVENT_EXTRA_DATA, "/extra/gpsPlus.dat");
+
     // 0.001 deg of latitude per step (see DistancesByHand).
-    EXPECT_NE(t.find("GPS 2 over 111.2 m"), std::string::npos) << t;
-    EXPECT_NE(t.find("batch 3 over 222.4 m"), std::string::npos) << t;
-    EXPECT_NE(t.find("waiting for an answer: 0"), std::string::npos) << t;
-}
-
-TEST_F(TimelineSummary, FileTransfersShowProgress)
-{
-    accept_file(1, 7, "/extra/gpsPlus.dat");
-    timeline_->progress(2, 7, 50);
-    timeline_->progress(3, 7, 150); // more than all of it is all of it
-    accept_file(4, 8, "/extra/map.jpg");
-    timeline_->progress(5, 8, 40);
-    answer(6, CONSUMER_EVENT_EXTRA_DATA, "/extra/gpsPlus.dat");
-    timeline_->finish(7);
-
-    const std::string t = text();
-    EXPECT_NE(t.find("tx=7 [....................]   0%  accepted  $EXTRA/gpsPlus.dat"), std::string::npos) << t;
-    EXPECT_NE(t.find("tx=7 [##########..........]  50%"), std::string::npos) << t;
-    EXPECT_NE(t.find("tx=7 [####################] 100%"), std::string::npos) << t;
-    EXPECT_NE(t.find("tx=8 [########............]  40%"), std::string::npos) << t;
-    EXPECT_NE(t.find("file transfers: 2"), std::string::npos) << t;
-    EXPECT_NE(t.find("tx=7 received"), std::string::npos) << t;
-    EXPECT_NE(t.find("tx=8 still open at 40%"), std::string::npos) << t;
+    expect_summary(40, {"events: 8", "POSITION_GPS(256) 3, 1 with an error", "positions received: 6",
+                        "GPS 2 over 111.2 m", "batch 3 over 222.4 m", "waiting for an answer: 0",
+                        "tx=7 [....................]   0%  accepted  $EXTRA/gpsPlus.dat",
+                        "tx=7 [##########..........]  50%", "tx=7 [####################] 100%",
+                        "tx=8 [########............]  40%", "file transfers: 2", "tx=7 received",
+                        "tx=8 still open at 40%"});
 }
 
 } // namespace
