@@ -1,5 +1,8 @@
 #include "lbs_sim_scenario.h"
 
+#include <bapd_client_control.h>
+#include <kov_client_control.h>
+
 #include <array>
 #include <charconv>
 #include <climits>
@@ -48,47 +51,6 @@ constexpr std::array<Syntax, 26> kSyntax = {{
     {"bap", "send_completed", Verb::BapSendCompleted, 1, {Arg::Int32}, {"RESULT"}},
     {"bap", "transfer_done", Verb::BapTransferDone, 1, {Arg::Int32}, {"STATUS"}},
 }};
-
-// The call names `kov result` and `bap result` accept. Kept here rather than
-// asked of the stand-ins so that reading a scenario needs no platform library.
-constexpr std::array<std::string_view, 11> kKovCalls = {
-    "registerNotifications",   "deregisterNotifications", "registerFTNotifications",
-    "registerServiceAgent",    "deRegisterServiceAgent",  "findPeerAgent",
-    "createServiceConnection", "rejectServiceConnection", "terminateServiceConnection",
-    "sendData",                "receiveFile",
-};
-
-constexpr std::array<std::string_view, 21> kBapCalls = {
-    "bap_service_add",
-    "bap_service_remove",
-    "bap_device_get_connection_status",
-    "bap_service_get_connection_status",
-    "bap_device_set_connection_status_changed_cb",
-    "bap_device_unset_connection_status_changed_cb",
-    "bap_service_set_connection_status_changed_cb",
-    "bap_service_unset_connection_status_changed_cb",
-    "bap_service_set_data_received_cb",
-    "bap_service_unset_data_received_cb",
-    "bap_service_set_data_send_completed_cb",
-    "bap_service_unset_data_send_completed_cb",
-    "bap_service_set_file_incoming_cb",
-    "bap_service_unset_file_incoming_cb",
-    "bap_service_set_file_transfer_receiving_completed_cb",
-    "bap_service_unset_file_transfer_receiving_completed_cb",
-    "bap_service_set_file_transfer_progress_cb",
-    "bap_service_unset_file_transfer_progress_cb",
-    "bap_service_send_data",
-    "bap_service_file_transfer_receive",
-    "bap_service_file_transfer_reject",
-};
-
-template <size_t N> bool contains(const std::array<std::string_view, N> &names, std::string_view name)
-{
-    for (std::string_view n : names)
-        if (n == name)
-            return true;
-    return false;
-}
 
 bool is_blank(char c)
 {
@@ -251,12 +213,13 @@ bool parse_args(const Syntax &s, Cursor &cur, Command *cmd, std::string *message
             cmd->text_is_null = tok == "NULL";
             break;
         case Arg::KovCall:
-            if (!contains(kKovCalls, tok))
+            // The stand-ins say which calls take a result.
+            if (!kov_ctl_is_call_name(std::string(tok).c_str()))
                 return fail(message, "unknown framework call " + quoted(tok));
             cmd->word = std::string(tok);
             break;
         case Arg::BapCall:
-            if (!contains(kBapCalls, tok))
+            if (!bap_ctl_is_call_name(std::string(tok).c_str()))
                 return fail(message, "unknown daemon call " + quoted(tok));
             cmd->word = std::string(tok);
             break;

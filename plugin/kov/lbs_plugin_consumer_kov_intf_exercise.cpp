@@ -51,21 +51,28 @@ bool session_allows(int required_state)
     return false;
 }
 
-int _kinetra_consumer_start(const kinetra_req_info *req)
+// Start and restart: the session (re)begins once its request is accepted,
+// and the PDC values start with it.
+int begin_session(const kinetra_req_info *req, int req_id, int command, const char *failure)
 {
     if (!has_state_record())
         return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
     if (!has_request_record(req))
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
 
-    int ret = kov_send_message(REQ_KINETRA_START, req);
+    int ret = kov_send_message(req_id, req);
     if (ret != 0) {
-        LBS_LOGE("Failed to send kinetra-start command. [%d]", ret);
+        LBS_LOGE("%s [%d]", failure, ret);
         return ret;
     }
     kov_send_message(REQ_PDC_INFO_START, nullptr);
-    enter_state(KINETRA_STATE_RUNNING, KINETRA_CMD_START);
+    enter_state(KINETRA_STATE_RUNNING, command);
     return LBS_CONSUMER_PLUGIN_ERROR_NONE;
+}
+
+int _kinetra_consumer_start(const kinetra_req_info *req)
+{
+    return begin_session(req, REQ_KINETRA_START, KINETRA_CMD_START, "Failed to send kinetra-start command.");
 }
 
 int _kinetra_consumer_stop()
@@ -90,19 +97,7 @@ int _kinetra_consumer_stop()
 
 int _kinetra_consumer_restart(const kinetra_req_info *req)
 {
-    if (!has_state_record())
-        return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
-    if (!has_request_record(req))
-        return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
-
-    int ret = kov_send_message(REQ_KINETRA_RESTART, req);
-    if (ret != 0) {
-        LBS_LOGE("Failed to send kinetra-restart command. [%d]", ret);
-        return ret;
-    }
-    kov_send_message(REQ_PDC_INFO_START, nullptr);
-    enter_state(KINETRA_STATE_RUNNING, KINETRA_CMD_RESTART);
-    return LBS_CONSUMER_PLUGIN_ERROR_NONE;
+    return begin_session(req, REQ_KINETRA_RESTART, KINETRA_CMD_RESTART, "Failed to send kinetra-restart command.");
 }
 
 int _kinetra_consumer_pause()
@@ -142,7 +137,9 @@ int _kinetra_consumer_resume()
     return LBS_CONSUMER_PLUGIN_ERROR_NONE;
 }
 
-int _kinetra_consumer_change_interval(const kinetra_req_info *req)
+// Change of interval and of coaching settings adjust a running session; a
+// refusal also reaches the host as an exercise event of the last command.
+int check_adjustment(const kinetra_req_info *req)
 {
     if (!has_state_record())
         return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
@@ -152,8 +149,15 @@ int _kinetra_consumer_change_interval(const kinetra_req_info *req)
         respond_kinetra_info(CONSUMER_ERR_INVALID_KINETRA_COMMAND, nullptr, g_lbs_consumer->last_cmd);
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND;
     }
+    return LBS_CONSUMER_PLUGIN_ERROR_NONE;
+}
 
-    int ret = kov_send_message(REQ_KINETRA_CHANGE_INTERVAL, req);
+int _kinetra_consumer_change_interval(const kinetra_req_info *req)
+{
+    int ret = check_adjustment(req);
+    if (ret != 0)
+        return ret;
+    ret = kov_send_message(REQ_KINETRA_CHANGE_INTERVAL, req);
     if (ret != 0)
         LBS_LOGE("Failed to send kinetra-change interval command. [%d]", ret);
     return ret;
@@ -161,15 +165,8 @@ int _kinetra_consumer_change_interval(const kinetra_req_info *req)
 
 int _kinetra_consumer_change_coaching_set(const kinetra_req_info *req)
 {
-    if (!has_state_record())
-        return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
-    if (!has_request_record(req))
-        return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
-    if (!session_allows(KINETRA_STATE_RUNNING)) {
-        respond_kinetra_info(CONSUMER_ERR_INVALID_KINETRA_COMMAND, nullptr, g_lbs_consumer->last_cmd);
-        return LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND;
-    }
-    return kov_send_message(REQ_KINETRA_CHANGE_COACHING_SET, req);
+    const int ret = check_adjustment(req);
+    return ret != 0 ? ret : kov_send_message(REQ_KINETRA_CHANGE_COACHING_SET, req);
 }
 
 // The auto-pause settings are the phone's and hold whether or not a session
