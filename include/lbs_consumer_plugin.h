@@ -15,9 +15,12 @@
  *  4. An event record lives only for the duration of the callback: it sits in
  *     the plugin's stack frame, and the text or array it points to is freed as
  *     soon as the callback returns. The host copies whatever it keeps.
- *  5. Events can arrive from inside a request call (the result events of
- *     START_SESSION, STOP_SESSION, CHANGE_INTERVAL and CHANGE_BATCH_PERIOD
- *     always do) and at any time between init and deinit.
+ *  5. Events can arrive from inside a request call and at any time between
+ *     init and deinit. On the first link the result events of START_SESSION,
+ *     STOP_SESSION, CHANGE_INTERVAL and CHANGE_BATCH_PERIOD always arrive
+ *     inside the call; on the second link those of START_SESSION and
+ *     STOP_SESSION do, and CHANGE_INTERVAL and CHANGE_BATCH_PERIOD bring
+ *     none (docs/host-guide.md says what follows each request).
  *  6. The layouts below are those of the 32-bit little-endian ARM ABI the host
  *     is built for: pointers and int are 32 bits, doubles are 8-byte aligned.
  *     On a 64-bit build the pointer fields widen and the fields after them
@@ -28,6 +31,11 @@
 
 #include <stddef.h>
 #include <stdint.h>
+
+/* LBS_CONSUMER_PLUGIN_VERSION ("MAJOR.MINOR.PATCH"), its parts and
+ * LBS_CONSUMER_PLUGIN_VERSION_NUMBER, to tell plugin versions apart at
+ * compile time. */
+#include "lbs_consumer_plugin_version.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -131,6 +131,23 @@ lbs_error_entry lbs_event_tracking_reason_error(int64_t reason)
     return find_reason(kTrackingReasons, reason, CONSUMER_ERR_UNKNOWN);
 }
 
+int lbs_event_convert_error(const char *func, int internal_code)
+{
+    const lbs_error_entry entry = lbs_event_internal_error(internal_code);
+    LBS_LOGE_AS(func, "[%s][%d] LBS Consumer Plugin Error [%d]", entry.name, entry.code, internal_code);
+    return entry.code;
+}
+
+int lbs_event_tracking_error(const char *func, int64_t reason)
+{
+    const lbs_error_entry entry = lbs_event_tracking_reason_error(reason);
+    if (entry.name != nullptr)
+        LBS_LOGE_AS(func, "%s", entry.name);
+    else
+        LBS_LOGE_AS(func, "unhandled error reason [%lld]", static_cast<long long>(reason));
+    return entry.code;
+}
+
 lbs_error_entry lbs_event_gps_status(int64_t reason)
 {
     return find_reason(kGpsStatuses, reason, GPS_STATUS_UNKNOWN);
@@ -180,12 +197,12 @@ void lbs_event_fill_exercise_info(consumer_exercise_info *out, const exercise_in
     out->step_cadence = narrow(in->step_cadence);
 }
 
-void lbs_event_send_kinetra_info(lbs_consumer_event_cb cb, void *user_data, int error,
+void lbs_event_send_kinetra_info(const char *func, lbs_consumer_event_cb cb, void *user_data, int error,
                                  const exercise_info_rsp_data *rsp, int command)
 {
     const int type = kinetra_event_type(command);
     if (type < 0) {
-        LBS_LOGE("error!! Do not handle cmd [%d]", command);
+        LBS_LOGE_AS(func, "error!! Do not handle cmd [%d]", command);
         return;
     }
 
@@ -199,33 +216,33 @@ void lbs_event_send_kinetra_info(lbs_consumer_event_cb cb, void *user_data, int 
         // A report that the phone's GPS status changed: one entry that carries
         // only the new status.
         if (rsp == nullptr) {
-            LBS_LOGE("exercise_info_rsp_data is NULL");
+            LBS_LOGE_AS(func, "exercise_info_rsp_data is NULL");
             return;
         }
         entries = allocate_entries(1);
         if (!entries) {
-            LBS_LOGE("Failed to allocate memory for exercise_info");
+            LBS_LOGE_AS(func, "Failed to allocate memory for exercise_info");
             return;
         }
         const lbs_error_entry status = lbs_event_gps_status(rsp->reason);
         if (status.name != nullptr)
-            LBS_LOGI("%s", status.name);
+            LBS_LOGI_AS(func, "%s", status.name);
         else
-            LBS_LOGW("Unhandled gps status value [%d]", static_cast<int>(rsp->reason));
+            LBS_LOGW_AS(func, "Unhandled gps status value [%d]", static_cast<int>(rsp->reason));
         entries.get()->gps_status = status.code;
         event.kinetra.count = 1;
     } else if (error == CONSUMER_ERR_NONE) {
         // Exercise figures. A record that claims entries it does not hold is
         // refused like a missing one.
         if (rsp == nullptr || (rsp->p_exercise_info == nullptr && rsp->num_of_exercise_info > 0)) {
-            LBS_LOGE("exercise_info_rsp_data is NULL");
+            LBS_LOGE_AS(func, "exercise_info_rsp_data is NULL");
             return;
         }
         const uint32_t count = rsp->num_of_exercise_info;
         if (count > 0) {
             entries = allocate_entries(count);
             if (!entries) {
-                LBS_LOGE("Failed to allocate memory for exercise_info");
+                LBS_LOGE_AS(func, "Failed to allocate memory for exercise_info");
                 return;
             }
             for (uint32_t i = 0; i < count; ++i)
@@ -240,51 +257,52 @@ void lbs_event_send_kinetra_info(lbs_consumer_event_cb cb, void *user_data, int 
         cb(&event, user_data);
 }
 
-void lbs_event_handle_kinetra_reply(lbs_consumer_event_cb cb, void *user_data, const exercise_info_rsp_data *rsp,
-                                    int state, int last_cmd)
+void lbs_event_handle_kinetra_reply(const char *func, const exercise_info_rsp_data *rsp, int state, int last_cmd,
+                                    lbs_kinetra_responder respond)
 {
     if (rsp == nullptr) {
-        LBS_LOGE("Invalid parameter.");
+        LBS_LOGE_AS(func, "Invalid parameter.");
         return;
     }
     switch (rsp->result) {
     case 1:
-        LBS_LOGE("LBS_VALUE_RESULT_OK. cmd [%d]", last_cmd);
+        LBS_LOGE_AS(func, "LBS_VALUE_RESULT_OK. cmd [%d]", last_cmd);
         // Figures only matter to the host while its session runs.
         if (state != KINETRA_STATE_RUNNING) {
-            LBS_LOGE("Do not handle. current_state [%d], last_cmd [%d]", state, last_cmd);
+            LBS_LOGE_AS(func, "Do not handle. current_state [%d], last_cmd [%d]", state, last_cmd);
             return;
         }
         if (rsp->p_exercise_info == nullptr) {
-            LBS_LOGE("rsp_info->p_exercise_info is NULL");
+            LBS_LOGE_AS(func, "rsp_info->p_exercise_info is NULL");
             return;
         }
-        lbs_event_send_kinetra_info(cb, user_data, CONSUMER_ERR_NONE, rsp, last_cmd);
+        respond(CONSUMER_ERR_NONE, rsp, last_cmd);
         return;
     case 2: {
         // The phone refused or could not serve the last command.
         int error = CONSUMER_ERR_UNKNOWN;
         if (rsp->reason == 1) {
-            LBS_LOGE("LBS_VALUE_KINETRA_INVALID_COMMAND");
+            LBS_LOGE_AS(func, "LBS_VALUE_KINETRA_INVALID_COMMAND");
             error = CONSUMER_ERR_INVALID_KINETRA_COMMAND;
         } else if (rsp->reason == 2) {
-            LBS_LOGE("LBS_VALUE_KINETRA_INSUFFICIENT_CONDITION_FOR_SERVICE");
+            LBS_LOGE_AS(func, "LBS_VALUE_KINETRA_INSUFFICIENT_CONDITION_FOR_SERVICE");
             if (state == KINETRA_STATE_RUNNING)
                 error = CONSUMER_ERR_LOCATION_SETTING_OFF;
             else
-                LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp->reason));
+                LBS_LOGE_AS(func, "Unknown reason [%lld]", static_cast<long long>(rsp->reason));
         } else {
-            LBS_LOGE("Unknown reason [%lld]", static_cast<long long>(rsp->reason));
+            LBS_LOGE_AS(func, "Unknown reason [%lld]", static_cast<long long>(rsp->reason));
         }
-        lbs_event_send_kinetra_info(cb, user_data, error, nullptr, last_cmd);
+        respond(error, nullptr, last_cmd);
         return;
     }
     case 3:
-        LBS_LOGE("GPS status changed to [%lld]", static_cast<long long>(rsp->reason));
-        lbs_event_send_kinetra_info(cb, user_data, CONSUMER_ERR_GPS_STATUS_CHANGED, rsp, last_cmd);
+        LBS_LOGE_AS(func, "GPS status changed to [%lld]", static_cast<long long>(rsp->reason));
+        respond(CONSUMER_ERR_GPS_STATUS_CHANGED, rsp, last_cmd);
         return;
     default:
-        LBS_LOGE("Critical. Undefined result received from RavErodurad.[%lld]", static_cast<long long>(rsp->result));
+        LBS_LOGE_AS(func, "Critical. Undefined result received from RavErodurad.[%lld]",
+                    static_cast<long long>(rsp->result));
         return;
     }
 }

@@ -34,6 +34,14 @@ lbs_error_entry lbs_event_internal_error(int internal_code);
  * NULL name. Does not log. */
 lbs_error_entry lbs_event_tracking_reason_error(int64_t reason);
 
+/* lbs_event_internal_error's code, after the line both links log for every
+ * conversion, under func: "[NAME][CODE] LBS Consumer Plugin Error [INTERNAL]". */
+int lbs_event_convert_error(const char *func, int internal_code);
+
+/* lbs_event_tracking_reason_error's code, after logging under func the error's
+ * name, or "unhandled error reason [%lld]" for a reason without one. */
+int lbs_event_tracking_error(const char *func, int64_t reason);
+
 /* One position as the host reads it: milliseconds to seconds (unsigned,
  * low 32 bits kept), the doubles unchanged. */
 void lbs_event_fill_position(consumer_position *out, const loc_tracking_rsp_message *in);
@@ -53,17 +61,22 @@ lbs_error_entry lbs_event_gps_status(int64_t reason);
  * with error CONSUMER_ERR_GPS_STATUS_CHANGED one entry carrying the mapped GPS
  * status of rsp->reason; with error 0 the entries converted from rsp (NULL rsp:
  * logged, nothing sent); with any other error no entries. Calls cb only when
- * it is set; the entry block lives until cb returns. */
-void lbs_event_send_kinetra_info(lbs_consumer_event_cb cb, void *user_data, int error,
+ * it is set; the entry block lives until cb returns. Logs under func, the
+ * link's sender. */
+void lbs_event_send_kinetra_info(const char *func, lbs_consumer_event_cb cb, void *user_data, int error,
                                  const exercise_info_rsp_data *rsp, int command);
+
+/* A link's exercise event sender: respond_kinetra_info or bap_respond_knt_info. */
+typedef void (*lbs_kinetra_responder)(int error, const exercise_info_rsp_data *rsp, int command);
 
 /* Handles one exercise reply of the phone for a session in `state` whose
  * last state-changing command was `last_cmd`, delivering what the host must
- * hear through lbs_event_send_kinetra_info(cb, user_data, ...): figures (result
+ * hear through the link's sender respond: figures (result
  * 1) only while the session runs, the phone's refusals (result 2) as errors,
  * a GPS status change (result 3) as its own event; anything else is logged
- * and dropped. The record stays the caller's. */
-void lbs_event_handle_kinetra_reply(lbs_consumer_event_cb cb, void *user_data, const exercise_info_rsp_data *rsp,
-                                    int state, int last_cmd);
+ * and dropped. Logs under func, the link's reply handler. The record stays
+ * the caller's. */
+void lbs_event_handle_kinetra_reply(const char *func, const exercise_info_rsp_data *rsp, int state, int last_cmd,
+                                    lbs_kinetra_responder respond);
 
 #endif /* LBS_PLUGIN_CONSUMER_EVENT_H */

@@ -28,22 +28,21 @@ bool file_directory_exists()
 }
 
 // Creates the file directory, open to everybody and owned by the media user.
-void make_file_directory()
+void make_file_directory(const char *func)
 {
     if (mkdir(kFileDirectory, 0777) != 0) {
-        // Made by someone else in between: it is there, and not ours to own.
-        if (errno != EEXIST || !file_directory_exists())
-            LBS_LOGE("Failed to make directory.[%s]", kFileDirectory);
+        // Every failure is logged, one made by someone else in between too.
+        LBS_LOGE_AS(func, "Failed to make directory.[%s]", kFileDirectory);
         return;
     }
     // mkdir's mode is narrowed by the process umask; the directory must be
     // writable for every application that reads the files.
     if (chmod(kFileDirectory, 0777) != 0)
-        LBS_LOGE("Failed chmod(). errno[%d] [%s]", errno, strerror(errno));
+        LBS_LOGE_AS(func, "Failed chmod(). errno[%d] [%s]", errno, strerror(errno));
 
     errno = 0;
     if (chown(kFileDirectory, kMediaOwner, kMediaGroup) != 0)
-        LBS_LOGE("Failed chown(). errno[%d] [%s]", errno, strerror(errno));
+        LBS_LOGE_AS(func, "Failed chown(). errno[%d] [%s]", errno, strerror(errno));
 }
 
 
@@ -117,15 +116,15 @@ int lbs_util_is_file_exist(const char *path)
     return 1;
 }
 
-void lbs_util_prepare_file_target(const char *target)
+void lbs_util_prepare_file_target(const char *func, const char *target)
 {
     if (lbs_util_is_file_exist(target)) {
         const int ret = remove(target);
-        // One that vanished in between is gone all the same.
-        if (ret != 0 && errno != ENOENT)
-            LBS_LOGE("[%s] already exist but could not overwrite. [%d]", target, ret);
+        // Every failed removal is logged, one that vanished in between too.
+        if (ret != 0)
+            LBS_LOGE_AS(func, "[%s] already exist but could not overwrite. [%d]", target, ret);
         return;
     }
     if (!file_directory_exists())
-        make_file_directory();
+        make_file_directory(func);
 }

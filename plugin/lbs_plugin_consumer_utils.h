@@ -24,7 +24,8 @@ int lbs_util_is_file_exist(const char *path);
  * plugin's file directory (LBS_EXTRA_DIR): an old file there is removed; when
  * there is none and the directory is missing, the directory is created open
  * to everybody (mode 0777) and owned by the media user and group (5000).
- * Failures are logged and stop nothing: the transfer may still succeed. */
-void lbs_util_prepare_file_target(const char *target);
+ * Failures are logged, under func (the file-offer callback that prepares the
+ * target), and stop nothing: the transfer may still succeed. */
+void lbs_util_prepare_file_target(const char *func, const char *target);
 
 #endif /* LBS_PLUGIN_CONSUMER_UTILS_H */

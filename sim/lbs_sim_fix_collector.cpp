@@ -1,7 +1,10 @@
 #include "lbs_sim_fix_collector.h"
 
+#include "lbs_sim_geo.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 namespace lbs_sim {
@@ -40,11 +43,32 @@ void FixCollector::event(int64_t time, const lbs_consumer_event_s &ev)
     }
 }
 
-void FixCollector::set_played_track(std::vector<GeoPoint> track, int64_t epoch_ms)
+void FixCollector::set_played_track(std::vector<GeoPoint> track, int64_t epoch_ms, size_t own_points)
 {
     for (GeoPoint &p : track)
         p.time_ms -= epoch_ms;
+    own_points_ = std::min(own_points, track.size());
     played_ = std::move(track);
+}
+
+std::string distance_text(double metres)
+{
+    char buf[48];
+    if (metres < 1000)
+        std::snprintf(buf, sizeof buf, "%.1f m", metres);
+    else
+        std::snprintf(buf, sizeof buf, "%.3f km", metres / 1000);
+    return buf;
+}
+
+std::string duration_text(int64_t seconds)
+{
+    char buf[48];
+    const char *sign = seconds < 0 ? "-" : "";
+    const int64_t s = seconds < 0 ? -seconds : seconds;
+    std::snprintf(buf, sizeof buf, "%s%lld:%02lld:%02lld", sign, static_cast<long long>(s / 3600),
+                  static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
+    return buf;
 }
 
 size_t FixCollector::count(FixSource source) const
@@ -53,15 +77,27 @@ size_t FixCollector::count(FixSource source) const
         std::count_if(fixes_.begin(), fixes_.end(), [source](const ReceivedFix &f) { return f.source == source; }));
 }
 
-double haversine_m(double lat1, double lon1, double lat2, double lon2)
+namespace {
+
+bool measurable(double lat, double lon)
 {
-    constexpr double kMeanRadiusM = 6371008.8;
-    constexpr double kRad = std::numbers::pi / 180.0;
-    const double dlat = (lat2 - lat1) * kRad;
-    const double dlon = (lon2 - lon1) * kRad;
-    const double a = std::sin(dlat / 2) * std::sin(dlat / 2) +
-                     std::cos(lat1 * kRad) * std::cos(lat2 * kRad) * std::sin(dlon / 2) * std::sin(dlon / 2);
-    return 2 * kMeanRadiusM * std::asin(std::min(1.0, std::sqrt(a)));
+    return std::isfinite(lat) && std::isfinite(lon) && lat >= -90 && lat <= 90;
+}
+
+} // namespace
+
+double path_length_m(const std::vector<GeoPoint> &points)
+{
+    double total = 0;
+    const GeoPoint *prev = nullptr;
+    for (const GeoPoint &p : points) {
+        if (!measurable(p.lat, p.lon))
+            continue;
+        if (prev != nullptr)
+            total += geodesic_inverse(prev->lat, prev->lon, p.lat, p.lon).distance;
+        prev = &p;
+    }
+    return total;
 }
 
 double path_length_m(const std::vector<ReceivedFix> &fixes, FixSource source)
@@ -69,10 +105,10 @@ double path_length_m(const std::vector<ReceivedFix> &fixes, FixSource source)
     double total = 0;
     const consumer_position *prev = nullptr;
     for (const ReceivedFix &f : fixes) {
-        if (f.source != source || !std::isfinite(f.pos.latitude) || !std::isfinite(f.pos.longitude))
+        if (f.source != source || !measurable(f.pos.latitude, f.pos.longitude))
             continue;
         if (prev != nullptr)
-            total += haversine_m(prev->latitude, prev->longitude, f.pos.latitude, f.pos.longitude);
+            total += geodesic_inverse(prev->latitude, prev->longitude, f.pos.latitude, f.pos.longitude).distance;
         prev = &f.pos;
     }
     return total;
@@ -120,16 +156,23 @@ void FanOutSink::power_lock(int64_t time, const device_power_ctl_call &call)
         s->power_lock(time, call);
 }
 
-void FanOutSink::log(int64_t time, int prio, std::string_view tag, std::string_view message)
+void FanOutSink::log(int64_t time, int prio, std::string_view tag, std::string_view function,
+                     std::string_view message)
 {
     for (Sink *s : sinks_)
-        s->log(time, prio, tag, message);
+        s->log(time, prio, tag, function, message);
 }
 
 void FanOutSink::note(int64_t time, std::string_view text)
 {
     for (Sink *s : sinks_)
         s->note(time, text);
+}
+
+void FanOutSink::file_state(int64_t time, std::string_view path, bool present)
+{
+    for (Sink *s : sinks_)
+        s->file_state(time, path, present);
 }
 
 void FanOutSink::progress(int64_t time, int transaction_id, unsigned percent)

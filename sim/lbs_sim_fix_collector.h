@@ -16,6 +16,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace lbs_sim {
@@ -48,32 +50,44 @@ public:
     void bap_call(int64_t, const bap_ctl_call &) override {}
     void alarm(int64_t, const alarmmgr_ctl_traffic &) override {}
     void power_lock(int64_t, const device_power_ctl_call &) override {}
-    void log(int64_t, int, std::string_view, std::string_view) override {}
+    void log(int64_t, int, std::string_view, std::string_view, std::string_view) override {}
     void note(int64_t, std::string_view) override {}
 
     // The track the phone played, in the order it played it. time_ms minus
     // epoch_ms is the virtual time in milliseconds at which the phone was at
     // each point (a phone whose clock starts at epoch_ms gives its own
-    // times). Replaces any track given before.
-    void set_played_track(std::vector<GeoPoint> track, int64_t epoch_ms = 0);
+    // times). own_points is how many of them are the track's own (the
+    // rest, after them, lie between its points: where the phone is now);
+    // all of them by default. Replaces any track given before.
+    void set_played_track(std::vector<GeoPoint> track, int64_t epoch_ms = 0, size_t own_points = SIZE_MAX);
 
     // In the order they reached the host; batch entries in their order.
     // The played track's times are virtual milliseconds.
     const std::vector<ReceivedFix> &fixes() const { return fixes_; }
     const std::vector<FailedFix> &gps_failures() const { return failures_; }
     const std::vector<GeoPoint> &played_track() const { return played_; }
+    // How many points of the played track are the track's own.
+    size_t played_own_points() const { return own_points_; }
     size_t count(FixSource source) const;
 
 private:
     std::vector<ReceivedFix> fixes_;
     std::vector<FailedFix> failures_;
     std::vector<GeoPoint> played_;
+    size_t own_points_ = 0;
 };
 
-// Great-circle distance in metres on a sphere of the Earth's mean radius.
-double haversine_m(double lat1, double lon1, double lat2, double lon2);
+// Distances are those of the WGS84 geodesic (lbs_sim_geo), the model the
+// simulated phone's exercise figures use, so that the summary, the plot and
+// the figures agree.
 // Length of the line through the fixes of one source, in their order.
 double path_length_m(const std::vector<ReceivedFix> &fixes, FixSource source);
+// Length of the line through the points, in their order.
+double path_length_m(const std::vector<GeoPoint> &points);
+// "850.0 m", "21.630 km": how the summary and the plot write distances.
+std::string distance_text(double metres);
+// "0:04:05", "2:00:00": hours, minutes, seconds.
+std::string duration_text(int64_t seconds);
 
 // Hands everything on to each sink in turn, in the order given. The sinks
 // are not owned and must outlive it.
@@ -88,9 +102,11 @@ public:
     void bap_call(int64_t time, const bap_ctl_call &call) override;
     void alarm(int64_t time, const alarmmgr_ctl_traffic &traffic) override;
     void power_lock(int64_t time, const device_power_ctl_call &call) override;
-    void log(int64_t time, int prio, std::string_view tag, std::string_view message) override;
+    void log(int64_t time, int prio, std::string_view tag, std::string_view function,
+             std::string_view message) override;
     void note(int64_t time, std::string_view text) override;
     void progress(int64_t time, int transaction_id, unsigned percent) override;
+    void file_state(int64_t time, std::string_view path, bool present) override;
 
 private:
     std::vector<Sink *> sinks_;

@@ -1,5 +1,11 @@
 #include "lbs_sim_gpx_reader.h"
 
+#include <cstring>
+
+#include <cstdio>
+
+#include <cerrno>
+
 #include "lbs_sim_geo.h"
 
 #include <glib.h>
@@ -205,6 +211,13 @@ constexpr int kParseOptions = XML_PARSE_NONET;
 
 bool read_gpx(const std::string &path, std::vector<TrackPoint> *points, std::string *error)
 {
+    // libxml2 says only that it failed to load the file; the system says why.
+    if (std::FILE *f = std::fopen(path.c_str(), "rb"); f == nullptr) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    } else {
+        std::fclose(f);
+    }
     std::unique_ptr<xmlParserCtxt, CtxtFree> ctxt(xmlNewParserCtxt());
     if (!ctxt) {
         *error = path + ": out of memory";

@@ -4,6 +4,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -55,12 +56,87 @@ std::optional<GeoPoint> place_failure(const FailedFix &failure, const std::vecto
     return GeoPoint{last->pos.latitude, last->pos.longitude, last->pos.altitude, t};
 }
 
+std::vector<size_t> thin_markers(const std::vector<PixelPoint> &points, double min_gap)
+{
+    std::vector<size_t> kept;
+    for (size_t i = 0; i < points.size(); ++i) {
+        if (!kept.empty()) {
+            const PixelPoint &last = points[kept.back()];
+            if (std::hypot(points[i].x - last.x, points[i].y - last.y) < min_gap)
+                continue;
+        }
+        kept.push_back(i);
+    }
+    return kept;
+}
+
+std::vector<Arrow> arrows_along(const std::vector<PixelPoint> &line, int count)
+{
+    // Not halfway into each share: there the arrows of a way out and back
+    // would land on one another.
+    constexpr double kArrowPhase = 0.3;
+    double total = 0;
+    for (size_t i = 1; i < line.size(); ++i)
+        total += std::hypot(line[i].x - line[i - 1].x, line[i].y - line[i - 1].y);
+    std::vector<Arrow> arrows;
+    if (!(total > 0) || count <= 0)
+        return arrows;
+    double walked = 0;
+    int k = 0;
+    for (size_t i = 1; i < line.size() && k < count; ++i) {
+        const double dx = line[i].x - line[i - 1].x, dy = line[i].y - line[i - 1].y;
+        const double len = std::hypot(dx, dy);
+        while (k < count && walked + len >= total * (k + kArrowPhase) / count) {
+            const double f = (total * (k + kArrowPhase) / count - walked) / len;
+            arrows.push_back({line[i - 1].x + f * dx, line[i - 1].y + f * dy, std::atan2(dy, dx)});
+            ++k;
+        }
+        walked += len;
+    }
+    return arrows;
+}
+
+std::vector<LegendRow> plot_legend(const FixCollector &c)
+{
+    std::vector<LegendRow> rows;
+    const std::vector<GeoPoint> &played = c.played_track();
+    if (!played.empty()) {
+        const int64_t ms = played.back().time_ms - played.front().time_ms;
+        rows.push_back({"played track", std::to_string(c.played_own_points()) + " points, " +
+                                            distance_text(path_length_m(played)) + ", " +
+                                            duration_text(ms / 1000)});
+    }
+    for (FixSource s : kFixSources) {
+        const size_t n = c.count(s);
+        std::string detail;
+        if (n > 1) {
+            int64_t first = -1, last = -1;
+            for (const ReceivedFix &f : c.fixes())
+                if (f.source == s) {
+                    if (first < 0)
+                        first = f.received_at;
+                    last = f.received_at;
+                }
+            detail = distance_text(path_length_m(c.fixes(), s)) + ", " + duration_text(last - first);
+        }
+        rows.push_back({std::string(fix_source_name(s)) + (s == FixSource::Batch ? " entries " : " fixes ") +
+                            std::to_string(n),
+                        detail});
+    }
+    rows.push_back({"GPS errors " + std::to_string(c.gps_failures().size()), ""});
+    return rows;
+}
+
 namespace {
 
 struct Rgb {
     double r, g, b;
 };
-constexpr Rgb kPlayedColour{0.55, 0.55, 0.55};
+constexpr Rgb kPlayedColour{0.30, 0.30, 0.30};
+constexpr Rgb kStartColour{0.10, 0.65, 0.20};
+constexpr Rgb kFinishColour{0.10, 0.10, 0.10};
+// Markers of one kind closer than this to the last one drawn are left out.
+constexpr double kMarkerGapPx = 6;
 constexpr Rgb kGpsColour{0.10, 0.35, 0.80};
 constexpr Rgb kWpsColour{0.15, 0.60, 0.25};
 constexpr Rgb kBatchColour{0.90, 0.50, 0.05};
@@ -90,12 +166,12 @@ void marker(cairo_t *cr, FixSource s, double x, double y)
     case FixSource::Gps:
         cairo_new_sub_path(cr);
         cairo_arc(cr, x, y, 4, 0, 2 * std::numbers::pi);
-        cairo_set_line_width(cr, 1.5);
+        cairo_set_line_width(cr, 1.2);
         cairo_stroke(cr);
         break;
     case FixSource::Wps:
         cairo_rectangle(cr, x - 3.5, y - 3.5, 7, 7);
-        cairo_set_line_width(cr, 1.5);
+        cairo_set_line_width(cr, 1.2);
         cairo_stroke(cr);
         break;
     case FixSource::Batch:
@@ -170,7 +246,8 @@ public:
     }
 
 private:
-    static constexpr double kLeft = 70, kRight = 190, kTop = 36, kBottom = 50;
+    static constexpr double kLeft = 70, kRight = 210, kTop = 36, kBottom = 50;
+    static constexpr int kArrows = 6;
 
     void place_failures()
     {
@@ -271,56 +348,152 @@ private:
         cairo_restore(cr_);
     }
 
+    PixelPoint at(double lat, double lon) const { return {x(proj_.east_m(lon)), y(proj_.north_m(lat))}; }
+
+    // The played track in pixels, split where a point cannot be placed.
+    std::vector<std::vector<PixelPoint>> played_pieces() const
+    {
+        std::vector<std::vector<PixelPoint>> pieces(1);
+        for (const GeoPoint &p : c_.played_track()) {
+            if (!usable(p.lat, p.lon)) {
+                if (!pieces.back().empty())
+                    pieces.emplace_back();
+                continue;
+            }
+            pieces.back().push_back(at(p.lat, p.lon));
+        }
+        if (pieces.back().empty())
+            pieces.pop_back();
+        return pieces;
+    }
+
+    std::vector<PixelPoint> fix_points(FixSource s) const
+    {
+        std::vector<PixelPoint> pts;
+        for (const ReceivedFix &f : c_.fixes())
+            if (f.source == s && usable(f.pos.latitude, f.pos.longitude))
+                pts.push_back(at(f.pos.latitude, f.pos.longitude));
+        return pts;
+    }
+
+    void polyline(const std::vector<PixelPoint> &pts)
+    {
+        for (size_t i = 0; i < pts.size(); ++i)
+            (i == 0 ? cairo_move_to : cairo_line_to)(cr_, pts[i].x, pts[i].y);
+    }
+
+    void arrow(const Arrow &a, double size)
+    {
+        cairo_save(cr_);
+        cairo_translate(cr_, a.x, a.y);
+        cairo_rotate(cr_, a.angle);
+        cairo_move_to(cr_, size, 0);
+        cairo_line_to(cr_, -size * 0.7, size * 0.75);
+        cairo_line_to(cr_, -size * 0.35, 0);
+        cairo_line_to(cr_, -size * 0.7, -size * 0.75);
+        cairo_close_path(cr_);
+        cairo_restore(cr_);
+        cairo_set_source_rgb(cr_, 1, 1, 1);
+        cairo_set_line_width(cr_, 2);
+        cairo_stroke_preserve(cr_);
+        set(cr_, kPlayedColour);
+        cairo_fill(cr_);
+    }
+
+    void start_marker(PixelPoint p)
+    {
+        cairo_new_sub_path(cr_);
+        cairo_arc(cr_, p.x, p.y, 6, 0, 2 * std::numbers::pi);
+        cairo_set_source_rgb(cr_, 1, 1, 1);
+        cairo_set_line_width(cr_, 2.5);
+        cairo_stroke_preserve(cr_);
+        set(cr_, kStartColour);
+        cairo_fill(cr_);
+    }
+
+    void finish_marker(PixelPoint p)
+    {
+        // A chequered flag: four squares, two of them dark.
+        const double h = 6;
+        cairo_set_source_rgb(cr_, 1, 1, 1);
+        cairo_rectangle(cr_, p.x - h, p.y - h, 2 * h, 2 * h);
+        cairo_fill_preserve(cr_);
+        set(cr_, kFinishColour);
+        cairo_set_line_width(cr_, 1.5);
+        cairo_stroke(cr_);
+        cairo_rectangle(cr_, p.x - h, p.y - h, h, h);
+        cairo_rectangle(cr_, p.x, p.y, h, h);
+        cairo_fill(cr_);
+    }
+
     void data()
     {
         cairo_save(cr_);
         cairo_rectangle(cr_, kLeft, kTop, w_ - kLeft - kRight, h_ - kTop - kBottom);
         cairo_clip(cr_);
+        cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
+        cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
 
+        // The played track first, under everything received.
+        const auto pieces = played_pieces();
+        for (const auto &piece : pieces)
+            polyline(piece);
         set(cr_, kPlayedColour);
         cairo_set_line_width(cr_, 2);
-        cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
-        bool open = false;
-        for (const GeoPoint &p : c_.played_track()) {
-            if (!usable(p.lat, p.lon)) {
-                open = false;
-                continue;
-            }
-            const double px = x(proj_.east_m(p.lon)), py = y(proj_.north_m(p.lat));
-            if (open)
-                cairo_line_to(cr_, px, py);
-            else
-                cairo_move_to(cr_, px, py);
-            open = true;
-        }
         cairo_stroke(cr_);
 
-        // The order each kind arrived in, as a thin line under its markers.
-        cairo_set_line_width(cr_, 1);
+        // Markers, thinned so that the track shows between them: batch
+        // entries first, they are many and small. A kind drawn whole is also
+        // joined by a thin line in the order it arrived; a thinned one
+        // would only cover the track with it.
+        std::array<std::vector<PixelPoint>, kFixSources.size()> pts;
+        std::array<std::vector<size_t>, kFixSources.size()> kept;
         for (FixSource s : kFixSources) {
-            const Rgb c = colour_of(s);
-            cairo_set_source_rgba(cr_, c.r, c.g, c.b, 0.5);
-            bool started = false;
-            for (const ReceivedFix &f : c_.fixes()) {
-                if (f.source != s || !usable(f.pos.latitude, f.pos.longitude))
-                    continue;
-                const double px = x(proj_.east_m(f.pos.longitude)), py = y(proj_.north_m(f.pos.latitude));
-                if (started)
-                    cairo_line_to(cr_, px, py);
-                else
-                    cairo_move_to(cr_, px, py);
-                started = true;
+            const size_t i = static_cast<size_t>(s);
+            pts[i] = fix_points(s);
+            kept[i] = thin_markers(pts[i], kMarkerGapPx);
+            drawn_[i] = kept[i].size();
+            if (kept[i].size() == pts[i].size() && pts[i].size() > 1) {
+                const Rgb c = colour_of(s);
+                cairo_set_source_rgba(cr_, c.r, c.g, c.b, 0.5);
+                cairo_set_line_width(cr_, 1);
+                polyline(pts[i]);
+                cairo_stroke(cr_);
             }
-            cairo_stroke(cr_);
+        }
+        for (FixSource s : {FixSource::Batch, FixSource::Wps, FixSource::Gps}) {
+            const size_t i = static_cast<size_t>(s);
+            for (size_t k : kept[i])
+                marker(cr_, s, pts[i][k].x, pts[i][k].y);
         }
 
-        // Batch entries first: they are many and small, the others go on top.
-        for (FixSource s : {FixSource::Batch, FixSource::Wps, FixSource::Gps})
-            for (const ReceivedFix &f : c_.fixes())
-                if (f.source == s && usable(f.pos.latitude, f.pos.longitude))
-                    marker(cr_, s, x(proj_.east_m(f.pos.longitude)), y(proj_.north_m(f.pos.latitude)));
         for (const GeoPoint &p : failures_)
             failure_marker(cr_, x(proj_.east_m(p.lon)), y(proj_.north_m(p.lat)));
+
+        // Direction, start and finish: of the played track, or without one
+        // of the kind of fix that came most.
+        std::vector<PixelPoint> route;
+        for (const auto &piece : pieces)
+            route.insert(route.end(), piece.begin(), piece.end());
+        if (route.empty()) {
+            FixSource most = FixSource::Gps;
+            for (FixSource s : kFixSources)
+                if (c_.count(s) > c_.count(most))
+                    most = s;
+            route = fix_points(most);
+        }
+        for (const Arrow &a : arrows_along(route, kArrows))
+            arrow(a, 7);
+        if (!route.empty()) {
+            // A round trip ends where it began: the two side by side.
+            PixelPoint first = route.front(), last = route.back();
+            if (std::hypot(first.x - last.x, first.y - last.y) < 14) {
+                first.x -= 8;
+                last.x += 8;
+            }
+            finish_marker(last);
+            start_marker(first);
+        }
         cairo_restore(cr_);
     }
 
@@ -328,29 +501,40 @@ private:
     {
         const double lx = w_ - kRight + 14;
         double ly = kTop + 10;
-        cairo_set_source_rgb(cr_, 0.1, 0.1, 0.1);
-        auto row = [&](const std::string &label) {
+        const std::vector<LegendRow> rows = plot_legend(c_);
+        size_t r = 0;
+        auto row = [&](const LegendRow &text, const std::string &more = {}) {
             cairo_set_source_rgb(cr_, 0.1, 0.1, 0.1);
-            text(lx + 22, ly + 4, label, 11);
-            ly += 22;
+            this->text(lx + 22, ly + 4, text.label + more, 11);
+            ly += 16;
+            if (!text.detail.empty()) {
+                cairo_set_source_rgb(cr_, 0.35, 0.35, 0.35);
+                this->text(lx + 22, ly + 2, text.detail, 10);
+                ly += 14;
+            }
+            ly += 6;
         };
-        set(cr_, kPlayedColour);
-        cairo_set_line_width(cr_, 2);
-        cairo_move_to(cr_, lx, ly);
-        cairo_line_to(cr_, lx + 16, ly);
-        cairo_stroke(cr_);
-        row("played track (" + std::to_string(c_.played_track().size()) + ")");
+        if (!c_.played_track().empty()) {
+            cairo_move_to(cr_, lx, ly);
+            cairo_line_to(cr_, lx + 16, ly);
+            set(cr_, kPlayedColour);
+            cairo_set_line_width(cr_, 2);
+            cairo_stroke(cr_);
+            row(rows[r++]);
+        }
         for (FixSource s : kFixSources) {
             marker(cr_, s, lx + 8, ly);
-            row(std::string(fix_source_name(s)) + (s == FixSource::Batch ? " entries (" : " fixes (") +
-                std::to_string(c_.count(s)) + ")");
+            const size_t drawn = drawn_[static_cast<size_t>(s)];
+            row(rows[r++], drawn < c_.count(s) ? " (" + std::to_string(drawn) + " drawn)" : "");
         }
         failure_marker(cr_, lx + 8, ly);
-        row("GPS errors (" + std::to_string(c_.gps_failures().size()) + ")");
-        if (unplaced_ > 0) {
-            cairo_set_source_rgb(cr_, 0.1, 0.1, 0.1);
-            text(lx + 22, ly + 4, std::to_string(unplaced_) + " not placed", 10);
-        }
+        row(rows[r++], unplaced_ > 0 ? ", " + std::to_string(unplaced_) + " not placed" : "");
+        start_marker({lx + 8, ly});
+        row({"start", ""});
+        finish_marker({lx + 8, ly});
+        row({"finish", ""});
+        arrow({lx + 8, ly, 0}, 7);
+        row({"direction of travel", ""});
     }
 
     void title()
@@ -366,6 +550,7 @@ private:
     const FixCollector &c_;
     std::vector<GeoPoint> failures_;
     size_t unplaced_ = 0;
+    std::array<size_t, kFixSources.size()> drawn_{};
     LocalProjection proj_{0, 0};
     double mid_e_ = 0, mid_n_ = 0, half_e_ = 50, half_n_ = 50, px_per_m_ = 1;
 };

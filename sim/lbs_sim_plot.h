@@ -5,8 +5,12 @@
  * with an error, placed where the phone was at that time on the played track
  * or, without one, at the last position received before. Axes are metres
  * east and north of the middle of everything drawn (a local equirectangular
- * projection); a legend names and counts each kind. The same collector gives
- * the same PNG bytes.
+ * projection); a legend names and counts each kind, with the distance and
+ * duration of the played track and of each kind's line. Start and finish
+ * are marked and arrows show the direction of travel. Markers closer than a
+ * few pixels to the last one drawn of their kind are left out, so that the
+ * played track, drawn under them, shows between a long run's thousands of
+ * fixes. The same collector gives the same PNG bytes.
  */
 #ifndef LBS_SIM_PLOT_H
 #define LBS_SIM_PLOT_H
@@ -35,6 +39,30 @@ struct LocalProjection {
 // received up to then; nothing when neither is known.
 std::optional<GeoPoint> place_failure(const FailedFix &failure, const std::vector<GeoPoint> &played,
                                       const std::vector<ReceivedFix> &fixes);
+
+struct PixelPoint {
+    double x, y;
+};
+
+// The points that get a marker: the first, then each at least min_gap px
+// from the last one kept. Indices, in order.
+std::vector<size_t> thin_markers(const std::vector<PixelPoint> &points, double min_gap);
+
+// count arrows spread along the line by its length, at (k + 0.3) / count of
+// it (so that a way out and back shows both directions); angle is the direction of travel there, radians from the +x axis
+// (y grows downwards). None for a line without length.
+struct Arrow {
+    double x, y, angle;
+};
+std::vector<Arrow> arrows_along(const std::vector<PixelPoint> &line, int count);
+
+// The legend's words: a label and, under it, details (points, distance,
+// duration), for the played track (when there is one), each kind of fix,
+// the GPS errors. Distances are path_length_m's, as in the summary.
+struct LegendRow {
+    std::string label, detail;
+};
+std::vector<LegendRow> plot_legend(const FixCollector &collector);
 
 // PNG bytes of the plot, or nothing when a side lies outside
 // [kPlotMinSide, kPlotMaxSide].

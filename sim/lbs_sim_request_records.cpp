@@ -130,6 +130,22 @@ RecordKind record_of(int code)
     return RecordKind::None;
 }
 
+std::vector<std::string_view> action_names()
+{
+    std::vector<std::string_view> names;
+    for (const Action &a : kActions)
+        names.push_back(a.name);
+    return names;
+}
+
+std::vector<std::string_view> field_names(RecordKind kind)
+{
+    std::vector<std::string_view> names;
+    for (const FieldDesc &f : fields_of(kind))
+        names.push_back(f.name);
+    return names;
+}
+
 const FieldDesc *find_field(RecordKind kind, std::string_view name)
 {
     for (const FieldDesc &f : fields_of(kind))

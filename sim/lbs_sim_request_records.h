@@ -36,6 +36,9 @@ std::string_view action_name(int code);
 RecordKind record_of(int code);
 // The field of that record with that name, or nullptr.
 const FieldDesc *find_field(RecordKind kind, std::string_view name);
+// Every request name, in code order; the fields of a record, in its order.
+std::vector<std::string_view> action_names();
+std::vector<std::string_view> field_names(RecordKind kind);
 
 // A field with the value a scenario gave it, already checked.
 struct FieldValue {

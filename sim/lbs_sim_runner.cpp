@@ -11,6 +11,7 @@
 #include <vconf_control.h>
 
 #include <glib.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -50,6 +51,22 @@ unsigned int connecting_agent_id()
 
 } // namespace
 
+LogPrefix split_log_prefix(std::string_view text)
+{
+    const size_t cut = text.find(" > ");
+    if (cut == std::string_view::npos)
+        return {{}, text};
+    const std::string_view prefix = text.substr(0, cut);
+    LogPrefix out{{}, text.substr(cut + 3)};
+    // "file: function(line)": the function runs from after the first ": " to
+    // the last "(".
+    const size_t colon = prefix.find(": ");
+    const size_t open = prefix.rfind('(');
+    if (colon != std::string_view::npos && open != std::string_view::npos && open > colon + 2)
+        out.function = prefix.substr(colon + 2, open - colon - 2);
+    return out;
+}
+
 Runner::Runner(const Plugin &plugin, Sink &sink, RunnerOptions options)
     : plugin_(plugin), sink_(sink), options_(std::move(options))
 {
@@ -74,6 +91,8 @@ Runner::Runner(const Plugin &plugin, Sink &sink, RunnerOptions options)
 Runner::~Runner()
 {
     phone_.reset();
+    for (const std::string &path : put_files_)
+        std::remove(path.c_str());
     if (file_directory_changed_) {
         std::string ignored;
         set_file_directory("present", &ignored);
@@ -129,8 +148,22 @@ bool Runner::execute(const Command &cmd, std::string *message)
         storage_ctl_fail(STORAGE_ERROR_OPERATION_FAILED);
         break;
     case Verb::FileDir:
-        if (!set_file_directory(cmd.word, message))
+        if (cmd.word == "put") {
+            if (!put_file(cmd.text, message))
+                return false;
+        } else if (cmd.word == "has") {
+            const std::string path = file_directory_entry(cmd.text);
+            struct stat st = {};
+            sink_.file_state(alarmmgr_ctl_now(), path, lstat(path.c_str(), &st) == 0);
+        } else if (!set_file_directory(cmd.word, message)) {
             return false;
+        }
+        break;
+    case Verb::LoopHold:
+        loop_held_ = true;
+        break;
+    case Verb::LoopRun:
+        loop_held_ = false;
         break;
     case Verb::AlarmFail:
         alarmmgr_ctl_fail_add(static_cast<int>(cmd.numbers[0]));
@@ -164,7 +197,8 @@ bool Runner::execute(const Command &cmd, std::string *message)
         deliver(cmd);
         break;
     }
-    drain();
+    if (!loop_held_)
+        drain();
     return true;
 }
 
@@ -211,6 +245,29 @@ bool Runner::set_file_directory(const std::string &state, std::string *message)
         *message = "filedir " + state + ": " + dir + ": " + ec.message();
         return false;
     }
+    return true;
+}
+
+std::string Runner::file_directory_entry(const std::string &name) const
+{
+    std::string dir = options_.extra_dir;
+    if (dir.empty() || dir.back() != '/')
+        dir += '/';
+    return dir + name;
+}
+
+// put: an empty file NAME in the directory, which is made when missing.
+bool Runner::put_file(const std::string &name, std::string *message)
+{
+    if (!set_file_directory("present", message))
+        return false;
+    const std::string path = file_directory_entry(name);
+    FILE *f = std::fopen(path.c_str(), "w");
+    if (f == nullptr || std::fclose(f) != 0) {
+        *message = "filedir put: " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    put_files_.push_back(path);
     return true;
 }
 
@@ -333,10 +390,9 @@ void Runner::on_log(const dlog_ctl_line *line, void *user_data)
 {
     auto *self = static_cast<Runner *>(user_data);
     std::string_view text = line->text != nullptr ? line->text : "";
-    const size_t cut = text.find(" > ");
-    if (cut != std::string_view::npos)
-        text.remove_prefix(cut + 3);
-    self->sink_.log(alarmmgr_ctl_now(), line->prio, line->tag != nullptr ? line->tag : "", text);
+    const LogPrefix prefix = split_log_prefix(text);
+    self->sink_.log(alarmmgr_ctl_now(), line->prio, line->tag != nullptr ? line->tag : "", prefix.function,
+                    prefix.message);
 }
 
 void Runner::on_alarm(const alarmmgr_ctl_traffic *traffic, void *user_data)

@@ -20,9 +20,18 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lbs_sim {
+
+// A platform log line taken apart: "file: function(line) > message". A line
+// without that prefix is all message, with no function.
+struct LogPrefix {
+    std::string_view function;
+    std::string_view message;
+};
+LogPrefix split_log_prefix(std::string_view text);
 
 struct RunnerOptions {
     // The plugin's file directory; a PATH argument starting with $EXTRA/
@@ -56,6 +65,9 @@ private:
     void advance(int64_t seconds);
     // `filedir`: what stands where the plugin keeps its files.
     bool set_file_directory(const std::string &state, std::string *message);
+    // `filedir put NAME` and where NAME stands in the directory.
+    bool put_file(const std::string &name, std::string *message);
+    std::string file_directory_entry(const std::string &name) const;
     void deliver(const Command &cmd);
     const char *path_arg(const Command &cmd, std::string *storage) const;
     void missed(std::string_view callback);
@@ -74,6 +86,8 @@ private:
     std::unique_ptr<Phone> phone_;
     // A scenario changed the file directory: it is put back at the end.
     bool file_directory_changed_ = false;
+    bool loop_held_ = false; // `loop hold`: no dispatch after commands
+    std::vector<std::string> put_files_; // removed at the end of the run
 };
 
 } // namespace lbs_sim

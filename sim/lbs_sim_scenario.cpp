@@ -23,11 +23,13 @@ struct Syntax {
     std::array<std::string_view, 3> arg_names;
 };
 
-constexpr std::array<Syntax, 26> kSyntax = {{
+constexpr std::array<Syntax, 28> kSyntax = {{
     {"", "init", Verb::Init, 0, {}, {}},
     {"", "deinit", Verb::Deinit, 0, {}, {}},
     {"", "advance", Verb::Advance, 1, {Arg::Seconds}, {"SECONDS"}},
     {"alarm", "fail", Verb::AlarmFail, 1, {Arg::OnOff}, {"on|off"}},
+    {"loop", "hold", Verb::LoopHold, 0, {}, {}},
+    {"loop", "run", Verb::LoopRun, 0, {}, {}},
     {"kov", "connected", Verb::KovConnected, 1, {Arg::Int32}, {"0|1"}},
     {"kov", "auto", Verb::KovAuto, 1, {Arg::OnOff}, {"on|off"}},
     {"kov", "result", Verb::KovResult, 2, {Arg::KovCall, Arg::Int32}, {"CALL", "N"}},
@@ -267,8 +269,13 @@ bool parse_request(Cursor &cur, Command *cmd, std::string *message)
             return fail(message, "request " + std::string(code) + " carries no record, so field " + quoted(name) +
                                      " cannot be set");
         const FieldDesc *f = find_field(cmd->record, name);
-        if (f == nullptr)
-            return fail(message, "unknown field " + quoted(name) + " for request " + std::string(code));
+        if (f == nullptr) {
+            std::string valid;
+            for (std::string_view n : field_names(cmd->record))
+                valid += (valid.empty() ? "" : ", ") + std::string(n);
+            return fail(message, "unknown field " + quoted(name) + " for request " + std::string(code) +
+                                     " (fields: " + valid + ")");
+        }
         FieldValue fv{f, 0LL};
         double real = 0;
         switch (f->type) {
@@ -359,14 +366,24 @@ bool parse_storage(Cursor &cur, Command *cmd, std::string *message)
 
 bool parse_filedir(Cursor &cur, Command *cmd, std::string *message)
 {
-    constexpr std::string_view kUsage = " (usage: filedir missing | blocked | present)";
+    constexpr std::string_view kUsage =
+        " (usage: filedir missing | blocked | present | put NAME | has NAME)";
     const std::string_view what = cur.next();
     if (what.empty())
         return fail(message, "missing argument after 'filedir'" + std::string(kUsage));
-    if (what != "missing" && what != "blocked" && what != "present")
-        return fail(message, "unknown verb " + quoted("filedir " + std::string(what)) + std::string(kUsage));
     cmd->verb = Verb::FileDir;
     cmd->word = std::string(what);
+    if (what == "put" || what == "has") {
+        // NAME: a file directly in the directory, never a path.
+        const std::string_view name = cur.next();
+        if (name.empty())
+            return fail(message, "missing argument NAME" + std::string(kUsage));
+        if (name.find('/') != std::string_view::npos || name == "." || name == "..")
+            return fail(message, "bad NAME " + quoted(name) + ": a file name without '/'");
+        cmd->text = std::string(name);
+    } else if (what != "missing" && what != "blocked" && what != "present") {
+        return fail(message, "unknown verb " + quoted("filedir " + std::string(what)) + std::string(kUsage));
+    }
     if (const std::string_view extra = cur.next(); !extra.empty())
         return fail(message, "unexpected argument " + quoted(extra) + std::string(kUsage));
     return true;
@@ -514,8 +531,39 @@ bool parse_line(std::string_view raw, Command *cmd, bool *empty, std::string *me
     return true;
 }
 
+std::string track_path(std::string_view base_file, const std::string &path)
+{
+    const size_t slash = base_file.rfind('/');
+    if (!path.empty() && path.front() != '/' && slash != std::string_view::npos)
+        return std::string(base_file.substr(0, slash + 1)) + path;
+    return path;
+}
+
+bool load_track(std::string_view base_file, Command *cmd, std::string *message)
+{
+    auto points = std::make_shared<std::vector<TrackPoint>>();
+    std::string why;
+    if (!read_gpx(track_path(base_file, cmd->text), points.get(), &why))
+        return fail(message, "phone track: cannot read '" + cmd->text + "': " + why);
+    cmd->track = std::move(points);
+    return true;
+}
+
 bool parse_scenario(std::string_view file_name, std::string_view content, std::vector<Command> *commands,
                     ParseError *error)
+{
+    std::vector<ParseError> errors;
+    if (parse_scenario(file_name, content, commands, &errors))
+        return true;
+    // What came before the first bad line, as before.
+    while (!commands->empty() && commands->back().line > errors.front().line)
+        commands->pop_back();
+    *error = errors.front();
+    return false;
+}
+
+bool parse_scenario(std::string_view file_name, std::string_view content, std::vector<Command> *commands,
+                    std::vector<ParseError> *errors)
 {
     int line_no = 0;
     while (!content.empty()) {
@@ -528,30 +576,21 @@ bool parse_scenario(std::string_view file_name, std::string_view content, std::v
         bool empty = false;
         std::string message;
         if (!parse_line(line, &cmd, &empty, &message)) {
-            *error = {std::string(file_name), line_no, message};
-            return false;
+            errors->push_back({std::string(file_name), line_no, message});
+            continue;
         }
         if (empty)
             continue;
-        if (cmd.verb == Verb::Phone && cmd.word == "track") {
-            // The track is read now: a file that cannot be read stops the
-            // run like any line that cannot be read.
-            std::string path = cmd.text;
-            const size_t slash = file_name.rfind('/');
-            if (!path.empty() && path.front() != '/' && slash != std::string_view::npos)
-                path = std::string(file_name.substr(0, slash + 1)) + path;
-            auto points = std::make_shared<std::vector<TrackPoint>>();
-            std::string why;
-            if (!read_gpx(path, points.get(), &why)) {
-                *error = {std::string(file_name), line_no, "phone track: cannot read '" + cmd.text + "': " + why};
-                return false;
-            }
-            cmd.track = std::move(points);
+        // The track is read now: a file that cannot be read stops the run
+        // like any line that cannot be read.
+        if (cmd.verb == Verb::Phone && cmd.word == "track" && !load_track(file_name, &cmd, &message)) {
+            errors->push_back({std::string(file_name), line_no, message});
+            continue;
         }
         cmd.line = line_no;
         commands->push_back(std::move(cmd));
     }
-    return true;
+    return errors->empty();
 }
 
 } // namespace lbs_sim

@@ -1,5 +1,5 @@
 /*
- * Scenario files: one command a line, as scenario-format.md describes them.
+ * Scenario files: one command a line, as docs/scenarios.md describes them.
  * The whole file is read before anything runs, so that a command the tool
  * cannot read stops the run before the plugin sees anything.
  */
@@ -25,8 +25,10 @@ enum class Verb {
     SetDouble,            // word: key; real
     Storage,              // numbers: total, free
     StorageFail,
-    FileDir,              // word: missing, blocked, present
+    FileDir,              // word: missing, blocked, present, put, has; text: NAME (put, has)
     AlarmFail,            // numbers[0]: 1 on, 0 off
+    LoopHold,             // commands stop turning the main loop
+    LoopRun,              // the main loop turns now and after every command again
     KovConnected,         // numbers[0]
     KovAuto,              // numbers[0]: 1 on, 0 off
     KovResult,            // word: call; numbers[0]
@@ -89,6 +91,20 @@ struct ParseError {
 // stops the run before anything runs.
 bool parse_scenario(std::string_view file_name, std::string_view content, std::vector<Command> *commands,
                     ParseError *error);
+
+// The same, reading on past a line that cannot be read: every such line
+// lands in *errors, in order, and *commands holds the lines that could be.
+// True when there is none.
+bool parse_scenario(std::string_view file_name, std::string_view content, std::vector<Command> *commands,
+                    std::vector<ParseError> *errors);
+
+// Reads the GPX file of a `phone track` command into command->track. A
+// relative path is taken from the directory of base_file (a scenario file
+// name; without a slash, the working directory). False with *message.
+bool load_track(std::string_view base_file, Command *command, std::string *message);
+
+// Where load_track looks for a track given as path from base_file.
+std::string track_path(std::string_view base_file, const std::string &path);
 
 // One line: true with *command set, true with *empty for a blank or comment
 // line, false with *message for a command that cannot be read.

@@ -76,20 +76,10 @@ bool went_out(int code, int value)
     return code == CONSUMER_ACTION_HERE_MAP_IMAGE ? value == CONSUMER_ERR_NONE : value == 1;
 }
 
-std::string distance_text(double metres)
-{
-    char buf[48];
-    if (metres < 1000)
-        std::snprintf(buf, sizeof buf, "%.1f m", metres);
-    else
-        std::snprintf(buf, sizeof buf, "%.3f km", metres / 1000);
-    return buf;
-}
-
 } // namespace
 
-Timeline::Timeline(std::FILE *out, PathStyle paths, bool with_logs)
-    : out_(out), paths_(std::move(paths)), with_logs_(with_logs)
+Timeline::Timeline(std::FILE *out, PathStyle paths, bool with_logs, bool with_functions)
+    : out_(out), paths_(std::move(paths)), with_logs_(with_logs || with_functions), with_functions_(with_functions)
 {
 }
 
@@ -246,11 +236,20 @@ void Timeline::power_lock(int64_t time, const device_power_ctl_call &c)
                             result_suffix(c.result));
 }
 
-void Timeline::log(int64_t time, int prio, std::string_view tag, std::string_view message)
+void Timeline::log(int64_t time, int prio, std::string_view tag, std::string_view function,
+                   std::string_view message)
 {
     if (!with_logs_)
         return;
-    line(time, "log", std::string(priority_name(prio)) + " " + std::string(tag) + ": " + paths_.rewrite(message));
+    std::string text = std::string(priority_name(prio)) + " " + std::string(tag) + ": ";
+    if (with_functions_)
+        text += std::string(function) + " > ";
+    line(time, "log", text + paths_.rewrite(message));
+}
+
+void Timeline::file_state(int64_t time, std::string_view path, bool present)
+{
+    line(time, "file", paths_.path(std::string(path).c_str()) + (present ? " is there" : " is not there"));
 }
 
 void Timeline::note(int64_t time, std::string_view text)

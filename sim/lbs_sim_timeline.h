@@ -4,7 +4,7 @@
  * JSON that went to the phone, and every framework and daemon call with its
  * result. Files the plugin accepts show as a progress bar each time they
  * move on. finish() ends the timeline with a summary: events by type,
- * positions received and the distance they cover, file transfers, and the
+ * positions received and the distance they cover (WGS84 geodesic), file transfers, and the
  * requests still waiting for their answer.
  */
 #ifndef LBS_SIM_TIMELINE_H
@@ -23,7 +23,8 @@ namespace lbs_sim {
 
 class Timeline : public Sink {
 public:
-    Timeline(std::FILE *out, PathStyle paths, bool with_logs);
+    // with_functions: log lines also name their function (implies with_logs).
+    Timeline(std::FILE *out, PathStyle paths, bool with_logs, bool with_functions = false);
 
     void command(int64_t time, const Command &cmd) override;
     void returned(int64_t time, std::string_view what, int value) override;
@@ -32,9 +33,11 @@ public:
     void bap_call(int64_t time, const bap_ctl_call &call) override;
     void alarm(int64_t time, const alarmmgr_ctl_traffic &traffic) override;
     void power_lock(int64_t time, const device_power_ctl_call &call) override;
-    void log(int64_t time, int prio, std::string_view tag, std::string_view message) override;
+    void log(int64_t time, int prio, std::string_view tag, std::string_view function,
+             std::string_view message) override;
     void note(int64_t time, std::string_view text) override;
     void progress(int64_t time, int transaction_id, unsigned percent) override;
+    void file_state(int64_t time, std::string_view path, bool present) override;
 
     // The summary, stamped with the time the run ended.
     void finish(int64_t time);
@@ -68,6 +71,7 @@ private:
     std::FILE *out_;
     PathStyle paths_;
     bool with_logs_;
+    bool with_functions_;
 
     std::map<int, int> events_; // type -> count
     int gps_errors_ = 0;

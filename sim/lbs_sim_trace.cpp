@@ -36,8 +36,8 @@ char priority_letter(int prio)
 
 } // namespace
 
-TraceWriter::TraceWriter(std::FILE *out, PathStyle paths, bool with_logs)
-    : out_(out), paths_(std::move(paths)), with_logs_(with_logs)
+TraceWriter::TraceWriter(std::FILE *out, PathStyle paths, bool with_logs, bool with_functions)
+    : out_(out), paths_(std::move(paths)), with_logs_(with_logs || with_functions), with_functions_(with_functions)
 {
 }
 
@@ -127,11 +127,20 @@ void TraceWriter::power_lock(int64_t time, const device_power_ctl_call &c)
     line(time, "call device_power_request_lock ms=" + std::to_string(c.timeout_ms));
 }
 
-void TraceWriter::log(int64_t time, int prio, std::string_view tag, std::string_view message)
+void TraceWriter::log(int64_t time, int prio, std::string_view tag, std::string_view function,
+                      std::string_view message)
 {
     if (!with_logs_)
         return;
-    line(time, std::string("log ") + priority_letter(prio) + " " + std::string(tag) + " " + paths_.rewrite(message));
+    std::string text = std::string("log ") + priority_letter(prio) + " " + std::string(tag) + " ";
+    if (with_functions_)
+        text += std::string(function) + " > ";
+    line(time, text + paths_.rewrite(message));
+}
+
+void TraceWriter::file_state(int64_t time, std::string_view path, bool present)
+{
+    line(time, "file path=" + paths_.path(std::string(path).c_str()) + " present=" + (present ? "1" : "0"));
 }
 
 void TraceWriter::note(int64_t, std::string_view)

@@ -1,5 +1,5 @@
 /*
- * The trace of scenario-format.md: one line per thing that crossed a
+ * The trace of docs/scenarios.md: one line per thing that crossed a
  * boundary, "T KIND DETAILS", and nothing else on the output. Lines are
  * written as they happen, so a trace is complete up to the moment of a crash.
  */
@@ -16,8 +16,10 @@ namespace lbs_sim {
 
 class TraceWriter : public Sink {
 public:
-    // with_logs: also write the platform log lines.
-    TraceWriter(std::FILE *out, PathStyle paths, bool with_logs);
+    // with_logs: also write the platform log lines. with_functions: write
+    // them with the function each one names, "log P TAG FUNCTION > MESSAGE"
+    // (implies with_logs).
+    TraceWriter(std::FILE *out, PathStyle paths, bool with_logs, bool with_functions = false);
 
     void command(int64_t time, const Command &cmd) override;
     void returned(int64_t time, std::string_view what, int value) override;
@@ -26,8 +28,10 @@ public:
     void bap_call(int64_t time, const bap_ctl_call &call) override;
     void alarm(int64_t time, const alarmmgr_ctl_traffic &traffic) override;
     void power_lock(int64_t time, const device_power_ctl_call &call) override;
-    void log(int64_t time, int prio, std::string_view tag, std::string_view message) override;
+    void log(int64_t time, int prio, std::string_view tag, std::string_view function,
+             std::string_view message) override;
     void note(int64_t time, std::string_view text) override;
+    void file_state(int64_t time, std::string_view path, bool present) override;
 
 private:
     void line(int64_t time, std::string_view rest);
@@ -35,6 +39,7 @@ private:
     std::FILE *out_;
     PathStyle paths_;
     bool with_logs_;
+    bool with_functions_;
 };
 
 } // namespace lbs_sim

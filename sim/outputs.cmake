@@ -6,8 +6,11 @@ pkg_check_modules(LIBJPEG REQUIRED IMPORTED_TARGET libjpeg)
 # Cairo's own font configuration, to release the plot's fonts at exit.
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 
+# Distances are measured on the WGS84 geodesic (GeographicLib), here for the
+# summary and the plot and in the core for the simulated phone.
 add_library(lbs_sim_outputs STATIC
   lbs_sim_fix_collector.cpp
+  lbs_sim_geo.cpp
   lbs_sim_gpx_writer.cpp
   lbs_sim_map_render.cpp
   lbs_sim_plot.cpp
@@ -16,6 +19,6 @@ target_include_directories(lbs_sim_outputs PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${
 # The collector is a sink: it needs the stand-ins' control headers.
 target_link_libraries(lbs_sim_outputs
   PUBLIC alarmmgr device_power kov_client bapd_client
-  PRIVATE PkgConfig::CAIRO PkgConfig::LIBJPEG PkgConfig::FONTCONFIG)
+  PRIVATE PkgConfig::CAIRO PkgConfig::LIBJPEG PkgConfig::FONTCONFIG PkgConfig::GEOGRAPHICLIB)
 
 target_link_libraries(lbs_sim_core PUBLIC lbs_sim_outputs)

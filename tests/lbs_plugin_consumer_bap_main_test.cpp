@@ -1,17 +1,16 @@
 // The second link's responders where the scenarios cannot reach them: the
 // GPS accuracy limit at values JSON cannot carry (NaN) or that are too close
-// to write by hand, every byte of the answer this link gives itself to a
-// setting change, and answers still pending when the link stops. The order
-// and number of position events are pinned by bap_tracking_accuracy.
+// to write by hand, and every byte of the answer this link gives itself to a
+// setting change. The order and number of position events are pinned by
+// bap_tracking_accuracy, an answer still waiting when the link stops by
+// bap_corner_stop_start_idle_answer.
 #include "bap/lbs_plugin_consumer_bap_intf.h"
 #include "bap/lbs_plugin_consumer_bap_main.h"
 #include "lbs_plugin_consumer_common.h"
 
-#include <bapd_client_control.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -119,29 +118,3 @@ TEST_F(BapResponders, TheAssistancePathIsTheHostsOwnCopyOrNone)
 }
 
 } // namespace
-
-// A setting change answered from the main loop but not yet answered when
-// the link stops: the stop takes the answer back, nothing is left pending.
-TEST_F(BapResponders, StoppingTheLinkTakesBackSettingChangeAnswersNotYetGiven)
-{
-    bap_ctl_reset();
-    ASSERT_EQ(lbs_consumer_plugin_bap_init(record_event, nullptr), 1);
-    location_setting_req_info setting = {1};
-    ASSERT_EQ(lbs_consumer_plugin_bap_request(CONSUMER_ACTION_CHANGE_LOCATION_SETTING, &setting), 1);
-    ASSERT_EQ(lbs_consumer_plugin_bap_request(CONSUMER_ACTION_CHANGE_LOCATION_SETTING, &setting), 1);
-    EXPECT_TRUE(g_main_context_pending(nullptr));
-    lbs_consumer_plugin_bap_deinit(nullptr);
-    EXPECT_FALSE(g_main_context_pending(nullptr));
-    const std::vector<int> before_stop = types();
-    EXPECT_EQ(std::count(before_stop.begin(), before_stop.end(), CONSUMER_EVENT_LOCATION_SETTING_CHANGE), 0);
-
-    // Answers given before the stop are not taken twice.
-    g_seen.clear();
-    ASSERT_EQ(lbs_consumer_plugin_bap_init(record_event, nullptr), 1);
-    lbs_consumer_plugin_bap_request(CONSUMER_ACTION_CHANGE_LOCATION_SETTING, &setting);
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-    lbs_consumer_plugin_bap_deinit(nullptr);
-    const std::vector<int> seen = types();
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), CONSUMER_EVENT_LOCATION_SETTING_CHANGE), 1);
-}

@@ -141,7 +141,18 @@ struct Delivered {
 
 class KinetraEvent : public ::testing::Test {
 protected:
-    void SetUp() override { dlog_ctl_clear(); }
+    void SetUp() override
+    {
+        dlog_ctl_clear();
+        current = this;
+    }
+
+    // The link's sender that the reply handler is given.
+    static KinetraEvent *current;
+    static void respond(int error, const exercise_info_rsp_data *rsp, int command)
+    {
+        current->send(error, rsp, command);
+    }
 
     static int capture(lbs_consumer_event_s *event, void *user_data)
     {
@@ -154,7 +165,7 @@ protected:
 
     void send(int error, const exercise_info_rsp_data *rsp, int command)
     {
-        lbs_event_send_kinetra_info(capture, this, error, rsp, command);
+        lbs_event_send_kinetra_info("sender", capture, this, error, rsp, command);
     }
 
     void reset()
@@ -174,6 +185,8 @@ protected:
 
     std::vector<Delivered> delivered;
 };
+
+KinetraEvent *KinetraEvent::current = nullptr;
 
 TEST_F(KinetraEvent, CommandChoosesTheEventTypeAndAnErrorCarriesNoEntries)
 {
@@ -275,7 +288,7 @@ TEST_F(KinetraEvent, RepliesByStateAndResult)
     for (const auto &r : rows) {
         reset();
         exercise_info_rsp_data rsp{r.result, r.reason, r.with_figures ? 1u : 0u, r.with_figures ? &figures : nullptr};
-        lbs_event_handle_kinetra_reply(capture, this, &rsp, r.state, r.last_cmd);
+        lbs_event_handle_kinetra_reply("handler", &rsp, r.state, r.last_cmd, respond);
         const std::string row = std::to_string(r.state) + "/" + std::to_string(r.result) + "/" + std::to_string(r.reason);
         if (r.type < 0) {
             EXPECT_TRUE(delivered.empty()) << row;
@@ -285,8 +298,8 @@ TEST_F(KinetraEvent, RepliesByStateAndResult)
         EXPECT_EQ(only().error, r.error) << row;
         EXPECT_EQ(only().count, r.error == 0 || r.error == -105 ? 1 : 0) << row;
     }
-    lbs_event_handle_kinetra_reply(capture, this, nullptr, R, 1);
-    EXPECT_TRUE(logged(DLOG_ERROR, "Invalid parameter."));
+    lbs_event_handle_kinetra_reply("handler", nullptr, R, 1, respond);
+    EXPECT_TRUE(logged_in(DLOG_ERROR, "handler", "Invalid parameter."));
 }
 
 } // namespace

@@ -383,4 +383,68 @@ TEST_F(JsonFrame, DoubleReaderTakesIntegersAndGivesZeroForAnythingElse)
     EXPECT_NE(g_glib_messages[0].find("node != NULL"), std::string::npos) << g_glib_messages[0];
 }
 
+// An integer member is read as the type the node holds: a double within the
+// 64-bit range is truncated toward zero, one outside it (which json-glib
+// would convert without defined behaviour) and anything not a number is 0.
+TEST_F(JsonFrame, IntegerReaderTakesDoublesOnlyWithinRange)
+{
+    struct Case {
+        const char *json;
+        gint64 value;
+    };
+    const Case cases[] = {
+        {"37", 37},
+        {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775807", INT64_MAX},
+        {"37.9", 37},
+        {"-37.9", -37},
+        {"-9223372036854775808.0", INT64_MIN},
+        {"9.2233720368547748e18", 9223372036854774784},
+        {"9223372036854775808.0", 0}, // 2^63 does not fit
+        {"1.8446744073709552e19", 0}, // 2^64
+        // Written as an integer, 2^64 is an integer node already: json-glib's
+        // reader saturates at 2^64 - 1 and holds that as a signed number.
+        {"18446744073709551616", -1},
+        {"1e999", 0},
+        {"-1e999", 0},
+        {"true", 1},
+        {R"("37")", 0},
+        {"null", 0},
+    };
+    for (const Case &c : cases) {
+        JsonNode *node = json_from_string(c.json, nullptr);
+        ASSERT_NE(node, nullptr) << c.json;
+        EXPECT_EQ(__json_node_get_int(node), c.value) << c.json;
+        json_node_unref(node);
+    }
+}
+
+// Positions that are not finite reach the host as a time-out, never as a fix.
+TEST_F(JsonFrame, PositionThatIsNotFiniteIsFailed)
+{
+    loc_tracking_rsp_message rsp{};
+    rsp.result = 1;
+    rsp.latitude = 37.5;
+    EXPECT_EQ(_fail_non_finite_position("_handle_received_data", &rsp), 0);
+    EXPECT_EQ(rsp.result, 1);
+    for (double loc_tracking_rsp_message::*field :
+         {&loc_tracking_rsp_message::latitude, &loc_tracking_rsp_message::longitude,
+          &loc_tracking_rsp_message::altitude}) {
+        for (double bad : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+            loc_tracking_rsp_message r{};
+            r.result = 1;
+            r.*field = bad;
+            EXPECT_EQ(_fail_non_finite_position("_handle_received_data", &r), 1);
+            EXPECT_EQ(r.result, 2);
+            EXPECT_EQ(r.reason, 1);
+        }
+    }
+    loc_tracking_rsp_message failed{};
+    failed.result = 2;
+    failed.reason = 3;
+    failed.latitude = HUGE_VAL;
+    EXPECT_EQ(_fail_non_finite_position("_handle_received_data", &failed), 0); // already a failure: kept as it is
+    EXPECT_EQ(failed.reason, 3);
+}
+
 } // namespace

@@ -215,27 +215,28 @@ TEST_F(FileReception, MissingDirectoryIsMadeOpenToAllForTheMediaUserAndAnExistin
     EXPECT_EQ(answers()[0].accept + answers()[1].accept, 2);
 }
 
-TEST_F(FileReception, CompletedImageOutsideTheFileDirectoryKeepsItsOwner)
+// The image goes to the media user at the path the framework reports,
+// inside the file directory or not, and through a link to what it names.
+TEST_F(FileReception, CompletedImageGoesToTheMediaUserWhereverTheFrameworkStoredIt)
 {
-    const std::string bait = plant_bait("map.jpg");
+    const std::string elsewhere = plant_bait("map.jpg");
+    request_map();
+    announce_map();
+    complete(40, elsewhere.c_str(), KOV_TRANSFER_COMPLETE_SUCCESS);
+    expect_media_owner(owner_of(elsewhere));
+
     fs::create_directories(kDir);
-    const std::string sneaky = kDir + "../bait/map.jpg";
-    for (const std::string &path : {bait, sneaky}) {
-        request_map();
-        announce_map();
-        complete(40, path.c_str(), KOV_TRANSFER_COMPLETE_SUCCESS);
-        EXPECT_TRUE(logged(DLOG_ERROR, "[" + path + "] is not in the file directory"));
-    }
-    // A link planted where the image belongs does not pass the owner on.
-    fs::create_symlink(bait, kMapTarget);
+    const std::string linked = plant_bait("image.jpg");
+    fs::create_symlink(linked, kMapTarget);
     request_map();
     announce_map();
     complete(41, kMapTarget.c_str(), KOV_TRANSFER_COMPLETE_SUCCESS);
+    expect_media_owner(owner_of(linked));
 
-    EXPECT_EQ(owner_of(bait), std::make_pair(geteuid(), getegid()));
-    ASSERT_EQ(events.size(), 3u);
+    ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].error, CONSUMER_ERR_NONE);
-    EXPECT_EQ(events[0].path, bait);
+    EXPECT_EQ(events[0].path, elsewhere);
+    EXPECT_EQ(events[1].path, kMapTarget);
 }
 
 // ---- offered names -------------------------------------------------------------
@@ -304,6 +305,9 @@ TEST_F(FileReception, OfferedNamesAreTakenOnlyByTheirBaseNameAndOnlyWhenAnnounce
 
     EXPECT_EQ(answers().size(), 2 * std::size(rows)) << "every offer with a path is answered";
     EXPECT_TRUE(logged(DLOG_ERROR, "====== Unknown file downloading [%s%s%n%s] ======"));
+    // A name is logged as it comes; a newline in it stays inside its record.
+    EXPECT_TRUE(logged(DLOG_ERROR, "====== Unknown file downloading [map\n.jpg] ======"));
+    EXPECT_FALSE(logged(DLOG_ERROR, ".jpg] ======"));
     EXPECT_TRUE(fs::exists(bait_gps)) << "an offered path is never removed";
     EXPECT_TRUE(fs::exists(bait_map));
     std::set<std::string> after;
@@ -312,6 +316,20 @@ TEST_F(FileReception, OfferedNamesAreTakenOnlyByTheirBaseNameAndOnlyWhenAnnounce
     after.erase(fs::path(dir_without_slash()).filename().string());
     before.erase(fs::path(dir_without_slash()).filename().string());
     EXPECT_EQ(after, before) << "nothing created beside the file directory";
+}
+
+// A map image the start cannot remove (here a directory of that name with
+// something in it) is logged, and the link starts all the same.
+TEST_F(FileReception, AMapImageTheStartCannotRemoveIsLoggedAndTheLinkStarts)
+{
+    stop_first_link();
+    fs::create_directories(kDir + "map.jpg/left");
+    kov_ctl_set_connected(1);
+    ASSERT_EQ(lbs_consumer_plugin_init(record_event, &events), 1);
+    kov_ctl_on_regi_svc_agent_cfrm(KOV_RESULT_SUCCESS, kRegisteredAgent);
+    EXPECT_TRUE(logged(DLOG_ERROR, "[" + kDir + "map.jpg] already exist but could not remove. [-1]"));
+    EXPECT_TRUE(fs::exists(kDir + "map.jpg/left")) << "nothing inside it is touched";
+    EXPECT_NE(g_lbs_consumer, nullptr);
 }
 
 TEST_F(FileReception, OffersWithoutStateRecordAreRefusedAndTheHostTold)

@@ -1,8 +1,8 @@
 // The first link's transport where the scenarios cannot reach it cheaply:
 // the exercise count's clamp, a connection retry cancelled by the last
-// user's stop, the link's stop with alarms armed and requests queued, and a
-// request timer the record forgot when it started afresh. The retry ladders,
-// the queue's purge and flush and the timer hand-over are pinned by the
+// user's stop, and the link's stop with alarms armed and requests queued.
+// The retry ladders, the queue's purge and flush, the timer hand-over and a
+// request timer the record forgot when it started afresh are pinned by the
 // kov_* scenarios.
 #include "kov/lbs_plugin_consumer_kov_intf_internal.h"
 #include "kov/lbs_plugin_consumer_main.h"
@@ -94,27 +94,6 @@ TEST_F(KovLink, DeinitLeavesNothingArmedOrQueued)
     EXPECT_EQ(g_lbs_consumer->pos_refcnt, 0);
     EXPECT_EQ(vconf_ctl_watcher_count(KOV_CONN_STATUS_KEY), 0u);
     EXPECT_EQ(vconf_ctl_watcher_count(KOV_CONN_TYPE_KEY), 0u);
-}
-
-// A request queued before the registration is confirmed finds no agent and
-// the record starts afresh, forgetting the request's timer (fault_kov_registration
-// shows it still firing). Stopping the link before then takes it back.
-TEST_F(KovLink, TheLinksStopTakesBackATimerTheRecordForgot)
-{
-    lbs_consumer_plugin_deinit(nullptr);
-    kov_ctl_reset();
-    kov_ctl_set_connected(1);
-    lbs_consumer_plugin_init(record_event, nullptr); // no confirmation: no agent id
-    g_events.clear();
-
-    location_setting_req_info setting = {1};
-    lbs_consumer_plugin_request(CONSUMER_ACTION_CHANGE_LOCATION_SETTING, &setting);
-    EXPECT_EQ(g_lbs_consumer->req_timer[REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_CONNECTION], 0);
-    ASSERT_EQ(alarmmgr_ctl_count(), 1u);
-    lbs_consumer_plugin_deinit(nullptr);
-    EXPECT_EQ(alarmmgr_ctl_count(), 0u);
-    alarmmgr_ctl_advance(30);
-    EXPECT_TRUE(g_events.empty());
 }
 
 } // namespace

@@ -11,7 +11,8 @@
 struct LogLine {
     int prio;
     std::string tag;
-    std::string message; // without the "file: function(line) > " prefix
+    std::string message;  // without the "file: function(line) > " prefix
+    std::string function; // the function the prefix names
 };
 
 // Lines recorded since the last dlog_ctl_clear().
@@ -22,7 +23,17 @@ inline std::vector<LogLine> captured_logs()
         const dlog_ctl_line *l = dlog_ctl_line_at(i);
         std::string text = l->text;
         size_t cut = text.find(" > ");
-        out.push_back({l->prio, l->tag, cut == std::string::npos ? text : text.substr(cut + 3)});
+        if (cut == std::string::npos) {
+            out.push_back({l->prio, l->tag, text, ""});
+            continue;
+        }
+        const std::string prefix = text.substr(0, cut);
+        const size_t colon = prefix.find(": ");
+        const size_t open = prefix.rfind('(');
+        std::string function;
+        if (colon != std::string::npos && open != std::string::npos && open > colon + 2)
+            function = prefix.substr(colon + 2, open - colon - 2);
+        out.push_back({l->prio, l->tag, text.substr(cut + 3), function});
     }
     return out;
 }
@@ -32,6 +43,15 @@ inline bool logged(int prio, const std::string &message)
 {
     for (const LogLine &l : captured_logs())
         if (l.prio == prio && l.message == message)
+            return true;
+    return false;
+}
+
+// True when a line with exactly this message was logged at prio under function.
+inline bool logged_in(int prio, const std::string &function, const std::string &message)
+{
+    for (const LogLine &l : captured_logs())
+        if (l.prio == prio && l.function == function && l.message == message)
             return true;
     return false;
 }

@@ -94,3 +94,35 @@ lbs_add_gtest(lbs_sim_phone_exercise_test sim
 lbs_add_gtest(lbs_sim_phone_model_test sim
   SOURCES lbs_sim_phone_model_test.cpp
   LIBS lbs_sim_core)
+
+# The console end to end: through a real pseudo-terminal and through a
+# pipe; what it records must replay to the trace it printed.
+lbs_add_gtest(lbs_sim_console_test sim
+  SOURCES lbs_sim_console_test.cpp)
+add_dependencies(lbs_sim_console_test lbs-sim)
+# The emulator command is a list; its words travel joined by '|', since a ';'
+# would split the definition in two.
+string(REPLACE ";" "|" lbs_sim_emulator_words "${CMAKE_CROSSCOMPILING_EMULATOR}")
+target_compile_definitions(lbs_sim_console_test PRIVATE
+  LBS_SIM="$<TARGET_FILE:lbs-sim>"
+  "LBS_SIM_EMULATOR=\"${lbs_sim_emulator_words}\"")
+# It plays scenarios in the build tree's file directory, as golden scenarios do.
+set_tests_properties(lbs_sim_console_test PROPERTIES RESOURCE_LOCK lbs_file_directory TIMEOUT 300)
+
+# The command line: --help, --version, outputs refused before the run,
+# standard input as the scenario.
+add_test(NAME lbs_sim_command_line
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/lbs_sim_cli_test.sh ${PROJECT_VERSION}
+    ${CMAKE_CURRENT_BINARY_DIR}/lbs_sim_command_line ${LBS_SCENARIO_DIR}
+    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lbs-sim>)
+set_tests_properties(lbs_sim_command_line PROPERTIES LABELS sim TIMEOUT 120 RESOURCE_LOCK lbs_file_directory)
+
+# The examples of docs/scenarios.md: every scenario block and every one-line
+# example runs, and each trace the document shows is the one printed.
+add_test(NAME docs_scenarios_examples
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/docs_scenarios.sh
+    ${CMAKE_SOURCE_DIR}/docs/scenarios.md ${CMAKE_CURRENT_BINARY_DIR}/docs_scenarios
+    ${CMAKE_SOURCE_DIR}/sim/tracks ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lbs-sim>)
+# Some examples take the file directory away or send files into it.
+set_tests_properties(docs_scenarios_examples PROPERTIES LABELS sim TIMEOUT 120
+  RESOURCE_LOCK lbs_file_directory)

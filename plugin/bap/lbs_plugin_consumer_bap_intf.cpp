@@ -75,58 +75,58 @@ int _lbs_plugin_consumer_bap_service_status_init(bap_service_h handle)
 
 // Steps 3 on of the registration: the callbacks, each failure logged with
 // its own line. Returns how many were set; all of them on success.
-std::size_t set_callbacks(bap_service_h handle)
+std::size_t set_callbacks(const char *func, bap_service_h handle)
 {
     int ret = _lbs_plugin_consumer_bap_device_status_init(handle);
     if (ret != BAP_ERROR_NONE) {
-        LBS_LOGE("_lbs_plugin_consumer_bap_device_status_init() Fail(%d)", ret);
+        LBS_LOGE_AS(func, "_lbs_plugin_consumer_bap_device_status_init() Fail(%d)", ret);
         return kDeviceStatus;
     }
     ret = _lbs_plugin_consumer_bap_service_status_init(handle);
     if (ret != BAP_ERROR_NONE) {
-        LBS_LOGE("_lbs_plugin_consumer_bap_service_status_init() Fail(%d)", ret);
+        LBS_LOGE_AS(func, "_lbs_plugin_consumer_bap_service_status_init() Fail(%d)", ret);
         return kServiceStatus;
     }
     ret = kCallbacks[kDataReceived].set(handle);
     if (ret != BAP_ERROR_NONE) {
-        LBS_LOGE("bap_service_set_data_recv_cb() Fail(%d)", ret);
+        LBS_LOGE_AS(func, "bap_service_set_data_recv_cb() Fail(%d)", ret);
         return kDataReceived;
     }
     ret = kCallbacks[kSendCompleted].set(handle);
     if (ret != BAP_ERROR_NONE) {
-        LBS_LOGE("on_bap_send_complete() Fail(%d)", ret);
+        LBS_LOGE_AS(func, "on_bap_send_complete() Fail(%d)", ret);
         return kSendCompleted;
     }
     for (std::size_t i = kFileCallbacks; i < kCallbacks.size(); ++i) {
         ret = kCallbacks[i].set(handle);
         if (ret != BAP_ERROR_NONE) {
-            LBS_LOGE("bap file transfer callback Fail(%d)", ret);
+            LBS_LOGE_AS(func, "bap file transfer callback Fail(%d)", ret);
             return i;
         }
     }
     return kCallbacks.size();
 }
 
-void log_send_error(int ret)
+void log_send_error(const char *func, int ret)
 {
     switch (ret) {
     case BAP_ERROR_CANCELED_BY_PEER:
-        LBS_LOGE("canceled by peer");
+        LBS_LOGE_AS(func, "canceled by peer");
         break;
     case BAP_ERROR_INVALID_PARAMETER:
-        LBS_LOGE("invalid argument error");
+        LBS_LOGE_AS(func, "invalid argument error");
         break;
     case BAP_ERROR_TIMEOUT:
-        LBS_LOGE("timeout error");
+        LBS_LOGE_AS(func, "timeout error");
         break;
     default:
-        LBS_LOGE("Unknown error [%d]", ret);
+        LBS_LOGE_AS(func, "Unknown error [%d]", ret);
         break;
     }
 }
 
 // The sends whose outcome moves a started flag or arms the assistance wait.
-void after_send(int req_id, bool sent)
+void after_send(const char *func, int req_id, bool sent)
 {
     lbs_plugin_consumer_bap_s &bap = *g_bap_lbs_consumer;
     switch (req_id) {
@@ -149,7 +149,7 @@ void after_send(int req_id, bool sent)
     case REQ_GPS_PLUS_METHOD_2:
         if (sent) {
             g_set_is_requested_gps_extra_data(1);
-            bap_arm_gps_plus_wait(req_id);
+            bap_arm_gps_plus_wait(func, req_id);
         }
         break;
     default:
@@ -169,6 +169,7 @@ void handle_position(void *record)
 {
     const lbs_plugin_consumer_bap_s &bap = *g_bap_lbs_consumer;
     const int is_method_started_array[2] = {bap.gps_started, bap.wps_started};
+    _fail_non_finite_position("__bap_handle_received_data", static_cast<loc_tracking_rsp_message *>(record));
     bap_respond_update_position(static_cast<const loc_tracking_rsp_message *>(record), is_method_started_array);
 }
 
@@ -201,10 +202,10 @@ const Route *find_route(int msg_id)
     return nullptr;
 }
 
-void remove_service(bap_service_h handle)
+void remove_service(const char *func, bap_service_h handle)
 {
     if (bap_service_remove(handle) != BAP_ERROR_NONE)
-        LBS_LOGE("Fail to bap_service_remove");
+        LBS_LOGE_AS(func, "Fail to bap_service_remove");
 }
 
 } // namespace
@@ -289,10 +290,10 @@ int __bap_register_consumer(void)
         LBS_LOGE("bap_service_add() Fail(%d)", ret);
         return 0;
     }
-    const std::size_t set = set_callbacks(handle);
+    const std::size_t set = set_callbacks(__func__, handle);
     if (set != kCallbacks.size()) {
         unset_callbacks(handle, set);
-        remove_service(handle);
+        remove_service(__func__, handle);
         return 0;
     }
     g_bap_service_handle = handle;
@@ -301,7 +302,7 @@ int __bap_register_consumer(void)
     if (g_bap_device_connected != 1) {
         LBS_LOGE("Device is NOT connected");
         unset_callbacks(handle, kCallbacks.size());
-        remove_service(handle);
+        remove_service(__func__, handle);
         g_bap_service_handle = 0;
         return 0;
     }
@@ -360,7 +361,7 @@ int __bap_send_message(const char *text)
     const int ret = bap_service_send_data(g_bap_service_handle, static_cast<unsigned int>(length), text);
     if (ret == BAP_ERROR_NONE)
         return 1;
-    log_send_error(ret);
+    log_send_error(__func__, ret);
     const int device = bap_device_get_connection_status(g_bap_service_handle);
     const int service = bap_service_get_connection_status(g_bap_service_handle);
     LBS_LOGE("device conn [%d], service_conn [%d]", device, service);
@@ -395,7 +396,7 @@ int __bap_deregister_consumer(void)
     } else {
         if (g_bap_service_handle != 0) {
             unset_callbacks(g_bap_service_handle, kCallbacks.size());
-            remove_service(g_bap_service_handle);
+            remove_service(__func__, g_bap_service_handle);
             g_bap_service_handle = 0;
         }
         g_bap_device_connected = 0;
@@ -422,7 +423,7 @@ int bap_send_message(int req_id, const void *data)
         LBS_LOGE("__bap_send_message() Fail");
         result = LBS_CONSUMER_PLUGIN_ERROR_NOT_SENT;
     }
-    after_send(req_id, result == LBS_CONSUMER_PLUGIN_ERROR_NONE);
+    after_send(__func__, req_id, result == LBS_CONSUMER_PLUGIN_ERROR_NONE);
     g_bap_lbs_consumer->req_data = nullptr;
     return result;
 }

@@ -19,10 +19,10 @@
 namespace lbs::bap {
 namespace {
 
-bool has_state_record()
+bool has_state_record(const char *func)
 {
     if (g_bap_lbs_consumer == nullptr) {
-        LBS_LOGE("g_bap_lbs_consumer is NULL");
+        LBS_LOGE_AS(func, "g_bap_lbs_consumer is NULL");
         return false;
     }
     return true;
@@ -30,12 +30,12 @@ bool has_state_record()
 
 // 0 when the command can be looked at: the state record exists and, for a
 // command that sends the host's record, so does that record.
-int check(const kinetra_req_info *req, bool sends_record)
+int check(const char *func, const kinetra_req_info *req, bool sends_record)
 {
-    if (!has_state_record())
+    if (!has_state_record(func))
         return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
     if (sends_record && req == nullptr) {
-        LBS_LOGE("req_info is NULL");
+        LBS_LOGE_AS(func, "req_info is NULL");
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
     }
     return 0;
@@ -49,9 +49,9 @@ bool is_running()
 
 // A command the state does not allow never reaches the phone. Some refusals
 // are also told to the host, as an exercise event of the last command taken.
-int refuse(bool tell_host)
+int refuse(const char *func, bool tell_host)
 {
-    LBS_LOGE("LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND. err[%d], current_state[%d]",
+    LBS_LOGE_AS(func, "LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND. err[%d], current_state[%d]",
              LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND, g_bap_lbs_consumer->current_state);
     if (tell_host)
         bap_respond_knt_info(CONSUMER_ERR_INVALID_KINETRA_COMMAND, nullptr, g_bap_lbs_consumer->last_cmd);
@@ -66,7 +66,7 @@ void take(int state, int cmd)
 
 int _bap_knt_start(const kinetra_req_info *req)
 {
-    if (const int error = check(req, true); error != 0)
+    if (const int error = check(__func__, req, true); error != 0)
         return error;
     const int result = bap_send_message(REQ_KINETRA_START, req);
     if (result != 0) {
@@ -77,14 +77,14 @@ int _bap_knt_start(const kinetra_req_info *req)
     // A start while running keeps the one alarm it has.
     if (g_bap_lbs_consumer->knt_dummy_pkt_alarm_id == 0) {
         LBS_LOGE("Enabled BLE dummy packet send handler");
-        bap_arm_keep_alive(&g_bap_lbs_consumer->knt_dummy_pkt_alarm_id);
+        bap_arm_keep_alive(__func__, &g_bap_lbs_consumer->knt_dummy_pkt_alarm_id);
     }
     return 0;
 }
 
 int _bap_knt_stop()
 {
-    if (const int error = check(nullptr, false); error != 0)
+    if (const int error = check(__func__, nullptr, false); error != 0)
         return error;
     if (g_bap_lbs_consumer->knt_dummy_pkt_alarm_id != 0) {
         LBS_LOGE("Disabled BLE dummy packet send handler");
@@ -99,7 +99,7 @@ int _bap_knt_stop()
 
 int _bap_knt_restart(const kinetra_req_info *req)
 {
-    if (const int error = check(req, true); error != 0)
+    if (const int error = check(__func__, req, true); error != 0)
         return error;
     const int result = bap_send_message(REQ_KINETRA_RESTART, req);
     if (result != 0) {
@@ -113,10 +113,10 @@ int _bap_knt_restart(const kinetra_req_info *req)
 
 int _bap_knt_pause()
 {
-    if (const int error = check(nullptr, false); error != 0)
+    if (const int error = check(__func__, nullptr, false); error != 0)
         return error;
     if (!is_running())
-        return refuse(true);
+        return refuse(__func__, true);
     const int result = bap_send_message(REQ_KINETRA_PAUSE, nullptr);
     if (result != 0) {
         LBS_LOGE("Failed to send kinetra-pause command. [%d]", result);
@@ -128,10 +128,10 @@ int _bap_knt_pause()
 
 int _bap_knt_resume()
 {
-    if (const int error = check(nullptr, false); error != 0)
+    if (const int error = check(__func__, nullptr, false); error != 0)
         return error;
     if (g_bap_lbs_consumer->current_state != KINETRA_STATE_PAUSED)
-        return refuse(false);
+        return refuse(__func__, false);
     const int result = bap_send_message(REQ_KINETRA_RESUME, nullptr);
     if (result != 0) {
         LBS_LOGE("Failed to send kinetra-resume command. [%d]", result);
@@ -143,10 +143,10 @@ int _bap_knt_resume()
 
 int _bap_knt_change_interval(const kinetra_req_info *req)
 {
-    if (const int error = check(req, true); error != 0)
+    if (const int error = check(__func__, req, true); error != 0)
         return error;
     if (!is_running())
-        return refuse(true);
+        return refuse(__func__, true);
     const int result = bap_send_message(REQ_KINETRA_CHANGE_INTERVAL, req);
     if (result != 0)
         LBS_LOGE("Failed to send kinetra-change interval command. [%d]", result);
@@ -155,10 +155,10 @@ int _bap_knt_change_interval(const kinetra_req_info *req)
 
 int _bap_knt_change_coaching_set(const kinetra_req_info *req)
 {
-    if (const int error = check(nullptr, false); error != 0)
+    if (const int error = check(__func__, nullptr, false); error != 0)
         return error;
     if (!is_running())
-        return refuse(true);
+        return refuse(__func__, true);
     const int result = bap_send_message(REQ_KINETRA_CHANGE_COACHING_SET, req);
     if (result != 0)
         LBS_LOGE("Failed to send kinetra-change coaching set command. [%d]", result);
@@ -173,10 +173,10 @@ void _bap_knt_handle_rsp(const exercise_info_rsp_data *rsp)
         LBS_LOGE("Invalid parameter.");
         return;
     }
-    if (!has_state_record())
+    if (!has_state_record(__func__))
         return;
-    lbs_event_handle_kinetra_reply(g_bap_consumer_cb, g_bap_consumer_user_data, rsp, g_bap_lbs_consumer->current_state,
-                                   g_bap_lbs_consumer->last_cmd);
+    lbs_event_handle_kinetra_reply(__func__, rsp, g_bap_lbs_consumer->current_state, g_bap_lbs_consumer->last_cmd,
+                                   bap_respond_knt_info);
 }
 
 } // namespace lbs::bap

@@ -25,25 +25,25 @@ namespace {
 
 
 // Both flag setters log and store only a change.
-void set_flag(int lbs_plugin_consumer_bap_s::*flag, const char *name, int value)
+void set_flag(const char *func, int lbs_plugin_consumer_bap_s::*flag, const char *name, int value)
 {
     if (g_bap_lbs_consumer == nullptr) {
-        LBS_LOGE("g_bap_lbs_consumer data not initialized");
+        LBS_LOGE_AS(func, "g_bap_lbs_consumer data not initialized");
         return;
     }
     const int old = g_bap_lbs_consumer->*flag;
     if (old == value) {
-        LBS_LOGE("%skeep [%d]", name, value);
+        LBS_LOGE_AS(func, "%skeep [%d]", name, value);
         return;
     }
-    LBS_LOGE("%sstatus changed [%d -> %d]", name, old, value);
+    LBS_LOGE_AS(func, "%sstatus changed [%d -> %d]", name, old, value);
     g_bap_lbs_consumer->*flag = value;
 }
 
-int get_flag(int lbs_plugin_consumer_bap_s::*flag)
+int get_flag(const char *func, int lbs_plugin_consumer_bap_s::*flag)
 {
     if (g_bap_lbs_consumer == nullptr) {
-        LBS_LOGE("g_bap_lbs_consumer data not initialized");
+        LBS_LOGE_AS(func, "g_bap_lbs_consumer data not initialized");
         return 0;
     }
     return g_bap_lbs_consumer->*flag;
@@ -64,21 +64,21 @@ GText base_name(const char *path)
 
 void g_set_ready_to_download_gps_extra_data_status(int value)
 {
-    set_flag(&lbs_plugin_consumer_bap_s::is_ready_to_receive_gps_extra_data, "is_ready_to_receive_gps_extra_data ",
-             value);
+    set_flag(__func__, &lbs_plugin_consumer_bap_s::is_ready_to_receive_gps_extra_data,
+             "is_ready_to_receive_gps_extra_data ", value);
 }
 
 int g_get_ready_to_download_gps_extra_data_status(void)
 {
-    return get_flag(&lbs_plugin_consumer_bap_s::is_ready_to_receive_gps_extra_data);
+    return get_flag(__func__, &lbs_plugin_consumer_bap_s::is_ready_to_receive_gps_extra_data);
 }
 
 void g_set_is_requested_gps_extra_data(int value)
 {
-    set_flag(&lbs_plugin_consumer_bap_s::is_requested_gps_extra_data, "", value);
+    set_flag(__func__, &lbs_plugin_consumer_bap_s::is_requested_gps_extra_data, "", value);
 }
 
-void bap_arm_gps_plus_wait(int req_id)
+void bap_arm_gps_plus_wait(const char *func, int req_id)
 {
     int &slot = g_bap_lbs_consumer->req_timer[REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE];
     if (slot != 0)
@@ -87,7 +87,7 @@ void bap_arm_gps_plus_wait(int req_id)
     alarm_id_t id = 0;
     if (alarmmgr_add_alarm_withcb(ALARM_TYPE_DEFAULT, kReqTimerSeconds[REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE], 0,
                                   req_gpsplus_wait_response_timeout_cb, g_bap_lbs_consumer, &id) != 0) {
-        LBS_LOGE("Failed add alarm REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE");
+        LBS_LOGE_AS(func, "Failed add alarm REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE");
         g_bap_lbs_consumer->gps_plus_req_id = -1;
         return;
     }
@@ -172,7 +172,7 @@ void on_bap_file_incoming(bap_transfer_h transfer, const char *file_name, int tr
         fail_request();
         return;
     }
-    lbs_util_prepare_file_target(path.get());
+    lbs_util_prepare_file_target(__func__, path.get());
     const int ret = bap_service_file_transfer_receive(transfer, path.get(), transfer_id);
     if (ret != BAP_ERROR_NONE) {
         LBS_LOGE("Failed bap_service_file_transfer_receive [%d]", ret);
@@ -220,5 +220,5 @@ void on_bap_file_transfer_progress(bap_service_h, int, unsigned int, void *)
 
 int g_get_is_requested_gps_extra_data(void)
 {
-    return lbs::bap::get_flag(&lbs_plugin_consumer_bap_s::is_requested_gps_extra_data);
+    return lbs::bap::get_flag(__func__, &lbs_plugin_consumer_bap_s::is_requested_gps_extra_data);
 }

@@ -79,8 +79,9 @@ void __bap_release_rsp(int msg_id, void *rsp);
 void g_set_ready_to_download_gps_extra_data_status(int value);
 int g_get_ready_to_download_gps_extra_data_status(void);
 void g_set_is_requested_gps_extra_data(int value);
-/* Arms the 10-second wait for the file unless it runs already. */
-void bap_arm_gps_plus_wait(int req_id);
+/* Arms the 10-second wait for the file unless it runs already; a refusal is
+ * logged under func, the send path. */
+void bap_arm_gps_plus_wait(const char *func, int req_id);
 void __bap_gps_plus_rsp(const gps_plus_rsp_message *rsp);
 /* The wait's alarm callback; alarm id -1 reports a failure at once. */
 int req_gpsplus_wait_response_timeout_cb(alarm_id_t alarm_id, void *user_data);
@@ -91,8 +92,9 @@ void on_bap_file_transfer_progress(bap_service_h service, int transfer_id, unsig
 
 /* ---- keep-alive (lbs_plugin_consumer_bap_intf_keepalive.cpp) ---- */
 /* Arms the repeating keep-alive into *alarm_id unless it is armed; 1 armed
- * now, 0 already armed or refused (refusal logged). */
-int bap_arm_keep_alive(int *alarm_id);
+ * now, 0 already armed or refused (refusal logged under func, the session's
+ * start). */
+int bap_arm_keep_alive(const char *func, int *alarm_id);
 int _ble_dummy_packet_send_handler_cb(alarm_id_t alarm_id, void *user_data);
 
 /* ---- exercise session (lbs_plugin_consumer_bap_intf_exercise.cpp) ---- */

@@ -7,14 +7,14 @@
 
 namespace lbs::bap {
 
-int bap_arm_keep_alive(int *alarm_id)
+int bap_arm_keep_alive(const char *func, int *alarm_id)
 {
     if (*alarm_id != 0)
         return 0;
     alarm_id_t id = 0;
     if (alarmmgr_add_alarm_withcb(ALARM_TYPE_DEFAULT, kKeepAliveSeconds, kKeepAliveSeconds,
                                   _ble_dummy_packet_send_handler_cb, g_bap_lbs_consumer, &id) != 0) {
-        LBS_LOGE("Failed to add alarm to send BLE dummy packet");
+        LBS_LOGE_AS(func, "Failed to add alarm to send BLE dummy packet");
         return 0;
     }
     *alarm_id = id;
@@ -38,7 +38,7 @@ void bap_location_tracking_start_dummy_pkt_alarm(void)
     if (g_bap_lbs_consumer == nullptr || g_bap_lbs_consumer->dummy_pkt_alarm_id != 0)
         return;
     LBS_LOGE("Enabled BLE dummy packet sender [DUMMY_PKT_ALARM_POSITIONING]");
-    bap_arm_keep_alive(&g_bap_lbs_consumer->dummy_pkt_alarm_id);
+    bap_arm_keep_alive(__func__, &g_bap_lbs_consumer->dummy_pkt_alarm_id);
 }
 
 void bap_location_tracking_stop_dummy_pkt_alarm(void)

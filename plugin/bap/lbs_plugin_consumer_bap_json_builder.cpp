@@ -83,46 +83,46 @@ char *empty_text()
 }
 
 // Logs the missing record the way the first link does for the same request.
-bool has_param(int req_id, const void *param)
+bool has_param(const char *func, int req_id, const void *param)
 {
     if (param != nullptr)
         return true;
     std::string_view name = lbs::protocol::req_id_name(req_id);
-    LBS_LOGE("reqID:%.*s, param is NULL", static_cast<int>(name.size()), name.data());
+    LBS_LOGE_AS(func, "reqID:%.*s, param is NULL", static_cast<int>(name.size()), name.data());
     return false;
 }
 
-char *start_tracking(const Method &m, lbs_plugin_consumer_bap_s &bap)
+char *start_tracking(const char *func, const Method &m, lbs_plugin_consumer_bap_s &bap)
 {
     if (bap.*m.other_started == 1) {
-        LBS_LOGI("%s already running. Skip request", m.other_name);
+        LBS_LOGI_AS(func, "%s already running. Skip request", m.other_name);
         return empty_text();
     }
     const std::array<TemplateArg, 3> args = {lbs::protocol::kTrackingMsgId, std::int64_t{1},
                                              std::int64_t{kTrackingAccuracy}};
-    return lbs::protocol::render_request(kTrackingStartTemplate, args);
+    return lbs::protocol::render_request(func, kTrackingStartTemplate, args);
 }
 
-char *stop_tracking(const Method &m, lbs_plugin_consumer_bap_s &bap)
+char *stop_tracking(const char *func, const Method &m, lbs_plugin_consumer_bap_s &bap)
 {
     if (bap.*m.other_started == 1) {
-        LBS_LOGI("%s will be stopped but %s is running yet.", m.name, m.other_name);
+        LBS_LOGI_AS(func, "%s will be stopped but %s is running yet.", m.name, m.other_name);
         bap.*m.started = 0;
         return empty_text();
     }
-    LBS_LOGI("%s will be stopped.", m.name);
+    LBS_LOGI_AS(func, "%s will be stopped.", m.name);
     const std::array<TemplateArg, 2> args = {lbs::protocol::kTrackingMsgId, std::int64_t{2}};
-    return lbs::protocol::render_request(kTrackingStopTemplate, args);
+    return lbs::protocol::render_request(func, kTrackingStopTemplate, args);
 }
 
-char *exercise_no_coaching(int cmd, const kinetra_req_info &k)
+char *exercise_no_coaching(const char *func, int cmd, const kinetra_req_info &k)
 {
     const std::array<TemplateArg, 8> args = {
         lbs::protocol::kExerciseMsgId, std::int64_t{cmd},        std::int64_t{k.exercise_type},
         double{k.height},              double{k.weight},         double{k.base_pressure},
         std::int64_t{k.interval},      std::int64_t{k.pservice_type},
     };
-    return lbs::protocol::render_request(lbs::protocol::kShortExerciseTemplate, args);
+    return lbs::protocol::render_request(func, lbs::protocol::kShortExerciseTemplate, args);
 }
 
 } // namespace
@@ -144,17 +144,18 @@ char *bap_generate_req_message(int req_id, lbs_plugin_consumer_bap_s *bap_data)
     case Rule::SharedNamed:
         LBS_LOGI("reqID:%.*s", static_cast<int>(lbs::protocol::req_id_name(req_id).size()),
                  lbs::protocol::req_id_name(req_id).data());
-        return generate_req_message(req_id, param);
+        return lbs::protocol::generate_request(__func__, req_id, param);
     case Rule::Shared:
-        return generate_req_message(req_id, param);
+        return lbs::protocol::generate_request(__func__, req_id, param);
     case Rule::StartTracking:
         // The record is required although nothing of it is sent.
-        return has_param(req_id, param) ? start_tracking(*row.method, *bap_data) : nullptr;
+        return has_param(__func__, req_id, param) ? start_tracking(__func__, *row.method, *bap_data) : nullptr;
     case Rule::StopTracking:
-        return stop_tracking(*row.method, *bap_data);
+        return stop_tracking(__func__, *row.method, *bap_data);
     case Rule::ExerciseNoCoaching:
-        return has_param(req_id, param) ? exercise_no_coaching(row.cmd, *static_cast<const kinetra_req_info *>(param))
-                                        : nullptr;
+        return has_param(__func__, req_id, param)
+                   ? exercise_no_coaching(__func__, row.cmd, *static_cast<const kinetra_req_info *>(param))
+                   : nullptr;
     }
     return nullptr;
 }

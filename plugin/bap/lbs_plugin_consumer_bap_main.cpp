@@ -5,11 +5,10 @@
 
 #include "../kov/lbs_plugin_consumer_main.h"
 #include "../lbs_plugin_consumer_common.h"
+#include "../lbs_plugin_consumer_event.h"
 #include "../lbs_plugin_consumer_log.h"
 #include "lbs_plugin_consumer_bap_intf.h"
 #include "lbs_plugin_consumer_bap_json_builder.h"
-
-#include <vector>
 
 namespace {
 
@@ -87,22 +86,13 @@ int _bap_request_location_setting_check()
     return 1;
 }
 
-// Setting-change answers scheduled and not yet given; the link's stop takes
-// back those the host will no longer hear.
-std::vector<guint> g_setting_change_idle_ids;
-
-gboolean _setting_change_answer_idle(gpointer data)
-{
-    const guint self = g_source_get_id(g_main_current_source());
-    std::erase(g_setting_change_idle_ids, self);
-    return _bap_location_setting_change_idle_cb(data);
-}
-
 int _bap_request_location_setting_change()
 {
     // The phone is not asked: the answer comes from this link on the next
-    // turn of the main loop, after the request has returned.
-    g_setting_change_idle_ids.push_back(g_idle_add(_setting_change_answer_idle, nullptr));
+    // turn of the main loop, after the request has returned. The answer
+    // runs once, whatever happens to the link meanwhile, and reaches the
+    // callback set at that moment.
+    g_idle_add(_bap_location_setting_change_idle_cb, nullptr);
     return 1;
 }
 
@@ -134,10 +124,10 @@ int _bap_handle_knt_request(const kinetra_req_info *req)
 }
 
 // The requests that need their record refuse a NULL one before anything else.
-bool has_data(const void *data)
+bool has_data(const char *func, const void *data)
 {
     if (data == nullptr) {
-        LBS_LOGE("data is NULL");
+        LBS_LOGE_AS(func, "data is NULL");
         return false;
     }
     return true;
@@ -159,9 +149,6 @@ int lbs_consumer_plugin_bap_init(lbs_consumer_event_cb callback, void *user_data
 int lbs_consumer_plugin_bap_deinit(void *arg)
 {
     (void)arg;
-    for (const guint id : g_setting_change_idle_ids)
-        g_source_remove(id);
-    g_setting_change_idle_ids.clear();
     // May still tell the host PROVIDER_DISCONNECTED, so the callback goes after.
     __bap_deregister_consumer();
     g_bap_consumer_cb = nullptr;
@@ -173,18 +160,18 @@ int lbs_consumer_plugin_bap_request(int action, void *data)
 {
     switch (action) {
     case CONSUMER_ACTION_START_SESSION:
-        return has_data(data) ? _bap_start_session(static_cast<const tracking_req_info *>(data)) : 0;
+        return has_data(__func__, data) ? _bap_start_session(static_cast<const tracking_req_info *>(data)) : 0;
     case CONSUMER_ACTION_STOP_SESSION:
-        return has_data(data) ? _bap_stop_session(static_cast<const tracking_req_info *>(data)) : 0;
+        return has_data(__func__, data) ? _bap_stop_session(static_cast<const tracking_req_info *>(data)) : 0;
     case CONSUMER_ACTION_REQUEST_EXTRA_DATA:
-        return has_data(data) ? _bap_request_extra_data(static_cast<const extra_data_req_info *>(data)) : 0;
+        return has_data(__func__, data) ? _bap_request_extra_data(static_cast<const extra_data_req_info *>(data)) : 0;
     case CONSUMER_ACTION_CHANGE_INTERVAL:
         // Accepted and ignored: the phone's tracking on this link has no interval.
         return 1;
     case CONSUMER_ACTION_CHECK_LOCATION_SETTING:
         return _bap_request_location_setting_check();
     case CONSUMER_ACTION_CHANGE_LOCATION_SETTING:
-        return has_data(data) ? _bap_request_location_setting_change() : 0;
+        return has_data(__func__, data) ? _bap_request_location_setting_change() : 0;
     case CONSUMER_ACTION_GET_REF_TIME:
         return _bap_request_ref_time(static_cast<const ref_time_req_info *>(data));
     case CONSUMER_ACTION_KINETRA_COMMAND:
@@ -199,5 +186,5 @@ int lbs_consumer_plugin_bap_request(int action, void *data)
 int _bap_convert_error_type(int code)
 {
     // The internal codes translate alike on both links.
-    return _convert_error_type(code);
+    return lbs_event_convert_error(__func__, code);
 }

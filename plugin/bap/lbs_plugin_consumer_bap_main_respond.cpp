@@ -44,26 +44,26 @@ struct Outcome {
 
 // The GPS event is held to the accuracy limit: a position that is vaguer,
 // or whose accuracy is not a number, reads as a time-out.
-Outcome gps_outcome(const loc_tracking_rsp_message &rsp)
+Outcome gps_outcome(const char *func, const loc_tracking_rsp_message &rsp)
 {
     const Outcome kept = {rsp.result, rsp.reason};
     if (rsp.h_accuracy > kBapGpsAccuracyLimit || std::isnan(rsp.h_accuracy)) {
-        LBS_LOGW("Position data arrived but accuracy is [%.15g] not in range", rsp.h_accuracy);
+        LBS_LOGW_AS(func, "Position data arrived but accuracy is [%.15g] not in range", rsp.h_accuracy);
         return {2, 1};
     }
-    LBS_LOGE("Position from GPS arrived");
+    LBS_LOGE_AS(func, "Position from GPS arrived");
     return kept;
 }
 
-Outcome wps_outcome(const loc_tracking_rsp_message &rsp)
+Outcome wps_outcome(const char *func, const loc_tracking_rsp_message &rsp)
 {
-    LBS_LOGE("Position from WPS arrived");
+    LBS_LOGE_AS(func, "Position from WPS arrived");
     return {rsp.result, rsp.reason};
 }
 
 struct PositionSlot {
     int type;
-    Outcome (*outcome)(const loc_tracking_rsp_message &);
+    Outcome (*outcome)(const char *func, const loc_tracking_rsp_message &);
 };
 
 // In the order of is_method_started_array, which is the order of delivery.
@@ -126,7 +126,7 @@ void bap_respond_update_position(const loc_tracking_rsp_message *rsp, const int 
     for (std::size_t i = 0; i < kPositionSlots.size(); ++i) {
         if (is_method_started_array[i] == 0)
             continue;
-        const Outcome outcome = kPositionSlots[i].outcome(*rsp);
+        const Outcome outcome = kPositionSlots[i].outcome(__func__, *rsp);
         Event event(kPositionSlots[i].type);
         if (outcome.result == 1) {
             lbs_event_fill_position(&event.record.position.pos, rsp);
@@ -181,11 +181,11 @@ void bap_respond_ref_time(const ref_time_rsp_message *rsp)
 
 void bap_respond_knt_info(int error, const exercise_info_rsp_data *rsp, int command)
 {
-    lbs_event_send_kinetra_info(g_bap_consumer_cb, g_bap_consumer_user_data, error, rsp, command);
+    lbs_event_send_kinetra_info(__func__, g_bap_consumer_cb, g_bap_consumer_user_data, error, rsp, command);
 }
 
 int _bap_get_tracking_rsp_err_type(int64_t reason)
 {
     // The phone's failure reasons mean the same on both links.
-    return _get_tracking_rsp_err_type(2, reason);
+    return lbs_event_tracking_error(__func__, reason);
 }

@@ -53,7 +53,7 @@ void append_int(std::string &out, std::int64_t v)
 
 } // namespace
 
-char *render_request(std::string_view tmpl, std::span<const TemplateArg> args)
+char *render_request(const char *func, std::string_view tmpl, std::span<const TemplateArg> args)
 {
     std::string out;
     out.reserve(tmpl.size() + 64);
@@ -66,7 +66,7 @@ char *render_request(std::string_view tmpl, std::span<const TemplateArg> args)
         std::string_view conv = tmpl.substr(i + 1, tmpl.compare(i + 1, 2, "lf") == 0 ? 2 : 1);
         i += conv.size();
         if (next >= args.size()) {
-            LBS_LOGE("template needs more than [%zu] values", args.size());
+            LBS_LOGE_AS(func, "template needs more than [%zu] values", args.size());
             return nullptr;
         }
         const TemplateArg &arg = args[next++];
@@ -78,13 +78,13 @@ char *render_request(std::string_view tmpl, std::span<const TemplateArg> args)
         } else if ((conv == "f" || conv == "lf") && std::holds_alternative<double>(arg)) {
             append_real(out, std::get<double>(arg));
         } else {
-            LBS_LOGE("value [%zu] does not fit placeholder [%%%.*s]", next - 1, static_cast<int>(conv.size()),
+            LBS_LOGE_AS(func, "value [%zu] does not fit placeholder [%%%.*s]", next - 1, static_cast<int>(conv.size()),
                      conv.data());
             return nullptr;
         }
     }
     if (next != args.size()) {
-        LBS_LOGE("template takes [%zu] values, given [%zu]", next, args.size());
+        LBS_LOGE_AS(func, "template takes [%zu] values, given [%zu]", next, args.size());
         return nullptr;
     }
     return g_strndup(out.data(), out.size());
@@ -297,12 +297,8 @@ std::string_view req_id_name(int req_id)
     return row != nullptr ? row->name : std::string_view{};
 }
 
-} // namespace lbs::protocol
-
-char *generate_req_message(int req_id, const void *param)
+char *generate_request(const char *func, int req_id, const void *param)
 {
-    using namespace lbs::protocol;
-
     const RequestRow *row = find_row(req_id);
     if (row == nullptr)
         return nullptr;
@@ -310,19 +306,26 @@ char *generate_req_message(int req_id, const void *param)
     const int name_len = static_cast<int>(row->name.size());
     if (param == nullptr && row->missing != MissingParam::Ignored) {
         if (row->missing == MissingParam::ParamNull)
-            LBS_LOGE("reqID:%.*s, param NULL", name_len, row->name.data());
+            LBS_LOGE_AS(func, "reqID:%.*s, param NULL", name_len, row->name.data());
         else
-            LBS_LOGE("reqID:%.*s, param is NULL", name_len, row->name.data());
+            LBS_LOGE_AS(func, "reqID:%.*s, param is NULL", name_len, row->name.data());
         return nullptr;
     }
     if (row->info_log)
-        LBS_LOGI("%.*s", name_len, row->name.data());
+        LBS_LOGI_AS(func, "%.*s", name_len, row->name.data());
 
     ArgList args;
     row->fill(*row, param, args);
     if (args.overflow) {
-        LBS_LOGE("%.*s has more values than any template", name_len, row->name.data());
+        LBS_LOGE_AS(func, "%.*s has more values than any template", name_len, row->name.data());
         return nullptr;
     }
-    return render_request(row->tmpl, args.span());
+    return render_request(func, row->tmpl, args.span());
+}
+
+} // namespace lbs::protocol
+
+char *generate_req_message(int req_id, const void *param)
+{
+    return lbs::protocol::generate_request(__func__, req_id, param);
 }

@@ -101,8 +101,13 @@ inline constexpr std::string_view kShortExerciseTemplate =
 using TemplateArg = std::variant<const char *, std::int64_t, double>;
 
 /* Fills the placeholders of tmpl in order. Returns a g_free-able text, or NULL
- * (with an error log) when the values do not match the placeholders. */
-char *render_request(std::string_view tmpl, std::span<const TemplateArg> args);
+ * (with an error log under func, the builder) when the values do not match the
+ * placeholders. */
+char *render_request(const char *func, std::string_view tmpl, std::span<const TemplateArg> args);
+
+/* generate_req_message, logging under func: the first link's builder, or the
+ * second link's for the requests it renders alike. */
+char *generate_request(const char *func, int req_id, const void *param);
 
 /* "REQ_KINETRA_START" for REQ_KINETRA_START; empty outside the request range. */
 std::string_view req_id_name(int req_id);

@@ -3,6 +3,7 @@
 #include "../lbs_plugin_consumer_log.h"
 
 #include <array>
+#include <cmath>
 #include <charconv>
 #include <cstring>
 #include <utility>
@@ -246,7 +247,7 @@ bool store_field(const std::array<Field<Record>, N> &fields, Record &record, con
         if (f.key != key)
             continue;
         if (f.integer != nullptr)
-            record.*f.integer = json_node_get_int(node);
+            record.*f.integer = __json_node_get_int(node);
         else
             record.*f.real = __json_node_get_double(node);
         return true;
@@ -375,35 +376,36 @@ enum class Prologue {
 
 // False when the member is not for the callback: an argument is missing
 // (logged) or it is "msgId", which every reply carries and no record keeps.
-bool accept_member(Prologue texts, gpointer data, JsonObject *object, const gchar *name, JsonNode *node)
+bool accept_member(const char *func, Prologue texts, gpointer data, JsonObject *object, const gchar *name,
+                   JsonNode *node)
 {
     const bool standard = texts == Prologue::Standard;
     if (data == nullptr) {
         if (standard)
-            LBS_LOGE("data to parsing is NULL");
+            LBS_LOGE_AS(func, "data to parsing is NULL");
         else
-            LBS_LOGE("data NULL");
+            LBS_LOGE_AS(func, "data NULL");
         return false;
     }
     if (object == nullptr) {
         if (standard)
-            LBS_LOGE("JsonObject is NULL");
+            LBS_LOGE_AS(func, "JsonObject is NULL");
         else
-            LBS_LOGE("JsonObject NULL");
+            LBS_LOGE_AS(func, "JsonObject NULL");
         return false;
     }
     if (name == nullptr) {
         if (standard)
-            LBS_LOGE("memberName is NULL");
+            LBS_LOGE_AS(func, "memberName is NULL");
         else
-            LBS_LOGE("memberName NULL");
+            LBS_LOGE_AS(func, "memberName NULL");
         return false;
     }
     if (node == nullptr) {
         if (standard)
-            LBS_LOGE("memberNode is NULL");
+            LBS_LOGE_AS(func, "memberNode is NULL");
         else
-            LBS_LOGE("memberNode NULL");
+            LBS_LOGE_AS(func, "memberNode NULL");
         return false;
     }
     return std::strcmp(name, "msgId") != 0;
@@ -411,38 +413,38 @@ bool accept_member(Prologue texts, gpointer data, JsonObject *object, const gcha
 
 // The lines of the position, assistance and setting replies for a member that
 // is no value: containers by name, null by node type.
-void log_non_value(const gchar *name, JsonNode *node)
+void log_non_value(const char *func, const gchar *name, JsonNode *node)
 {
     if (JSON_NODE_HOLDS_OBJECT(node) || JSON_NODE_HOLDS_ARRAY(node))
-        LBS_LOGE("not handled array value key : [%s]!!!", name);
+        LBS_LOGE_AS(func, "not handled array value key : [%s]!!!", name);
     else
-        LBS_LOGE("not handled node type : [%d]!!!", node_type(node));
+        LBS_LOGE_AS(func, "not handled node type : [%d]!!!", node_type(node));
 }
 
 // The same for the reference-time and PDC replies.
-void log_non_value_short(const gchar *name, JsonNode *node)
+void log_non_value_short(const char *func, const gchar *name, JsonNode *node)
 {
     if (JSON_NODE_HOLDS_ARRAY(node))
-        LBS_LOGE("not handled array value key : [%s]", name);
+        LBS_LOGE_AS(func, "not handled array value key : [%s]", name);
     else if (JSON_NODE_HOLDS_OBJECT(node))
-        LBS_LOGE("not handled OBJECT : [%s]", name);
+        LBS_LOGE_AS(func, "not handled OBJECT : [%s]", name);
     else
-        LBS_LOGE("not handled node type : [%d]", node_type(node));
+        LBS_LOGE_AS(func, "not handled node type : [%d]", node_type(node));
 }
 
 // A reply whose members are all plain values of one record.
 template <class Record, std::size_t N>
-void parse_flat_member(const std::array<Field<Record>, N> &fields, gpointer data, JsonObject *object,
+void parse_flat_member(const char *func, const std::array<Field<Record>, N> &fields, gpointer data, JsonObject *object,
                        const gchar *name, JsonNode *node)
 {
-    if (!accept_member(Prologue::Standard, data, object, name, node))
+    if (!accept_member(func, Prologue::Standard, data, object, name, node))
         return;
     if (!JSON_NODE_HOLDS_VALUE(node)) {
-        log_non_value(name, node);
+        log_non_value(func, name, node);
         return;
     }
     if (!store_field(fields, *static_cast<Record *>(data), name, node))
-        LBS_LOGE("not handled key [%s]", name);
+        LBS_LOGE_AS(func, "not handled key [%s]", name);
 }
 
 // The slot of "SF1".."SF20" (0..19), or -1 for any other name.
@@ -458,28 +460,28 @@ int pdc_slot(std::string_view name)
     return n - 1;
 }
 
-void parse_location_array(location_batch_rsp_message &rsp, const gchar *name, JsonNode *node)
+void parse_location_array(const char *func, location_batch_rsp_message &rsp, const gchar *name, JsonNode *node)
 {
-    LBS_LOGI("Location batch. array key : [%s]", name);
+    LBS_LOGI_AS(func, "Location batch. array key : [%s]", name);
     if (std::strcmp(name, "locationInfo") != 0) {
-        LBS_LOGE("Exceptional JSON node [%s]", name);
+        LBS_LOGE_AS(func, "Exceptional JSON node [%s]", name);
         return;
     }
     JsonArray *array = json_node_get_array(node);
     if (array == nullptr) {
-        LBS_LOGE("JSON array is NULL: [%s]", name);
+        LBS_LOGE_AS(func, "JSON array is NULL: [%s]", name);
         return;
     }
     const guint length = json_array_get_length(array);
     rsp.num_of_location = length;
-    LBS_LOGI("num of location batch: [%u]", rsp.num_of_location);
+    LBS_LOGI_AS(func, "num of location batch: [%u]", rsp.num_of_location);
     if (length == 0) {
-        LBS_LOGW("Array size is [%d]", 0);
+        LBS_LOGW_AS(func, "Array size is [%d]", 0);
         return;
     }
     // The host's batch event holds no more than this; the rest is dropped.
     if (length > LBS_CONSUMER_MAX_BATCH_POSITIONS) {
-        LBS_LOGI("Forcely set as [%d] num_of_location : [%u]", LBS_CONSUMER_MAX_BATCH_POSITIONS, length);
+        LBS_LOGI_AS(func, "Forcely set as [%d] num_of_location : [%u]", LBS_CONSUMER_MAX_BATCH_POSITIONS, length);
         rsp.num_of_location = LBS_CONSUMER_MAX_BATCH_POSITIONS;
     }
     for (guint i = 0; i < rsp.num_of_location; ++i) {
@@ -489,7 +491,8 @@ void parse_location_array(location_batch_rsp_message &rsp, const gchar *name, Js
     }
 }
 
-void parse_exercise_array(exercise_info_rsp_data &rsp, JsonNode *node, JsonObjectForeach element_parser)
+void parse_exercise_array(const char *func, exercise_info_rsp_data &rsp, JsonNode *node,
+                          JsonObjectForeach element_parser)
 {
     JsonArray *array = json_node_get_array(node);
     if (array == nullptr)
@@ -498,12 +501,12 @@ void parse_exercise_array(exercise_info_rsp_data &rsp, JsonNode *node, JsonObjec
     rsp.num_of_exercise_info = length;
     exercise_info_rsp_data_release_entries(&rsp); // a second "exerciseInfo" replaces the first
     if (length == 0) {
-        LBS_LOGI("Invalid array size [%d]", 0);
+        LBS_LOGI_AS(func, "Invalid array size [%d]", 0);
         return;
     }
     auto *entries = static_cast<exercise_info *>(g_try_malloc0_n(length, sizeof(exercise_info)));
     if (entries == nullptr) {
-        LBS_LOGE("Failed to allocate memory.");
+        LBS_LOGE_AS(func, "Failed to allocate memory.");
         return;
     }
     rsp.p_exercise_info = entries;
@@ -513,11 +516,6 @@ void parse_exercise_array(exercise_info_rsp_data &rsp, JsonNode *node, JsonObjec
         if (JSON_NODE_HOLDS_OBJECT(element))
             json_object_foreach_member(json_node_get_object(element), element_parser, &entries[i]);
     }
-}
-
-void log_init_failed()
-{
-    LBS_LOGE("__json_parser_init failed");
 }
 
 // clang-format off
@@ -574,17 +572,17 @@ ReplyScope::~ReplyScope()
         g_loaded_reply = LoadedReply{};
 }
 
-int classify_message(const Dialect &dialect, const char *text, size_t length, int *msg_id)
+int classify_message(const char *func, const Dialect &dialect, const char *text, size_t length, int *msg_id)
 {
     if (msg_id == nullptr) {
-        LBS_LOGE("msg_id is NULL");
+        LBS_LOGE_AS(func, "msg_id is NULL");
         return -2;
     }
     JsonParser *raw = nullptr;
     JsonNode *root_node = nullptr;
     JsonObject *root = nullptr;
     if (!dialect.init(&raw, &root_node, &root, text, length)) {
-        dialect.log_init_failed();
+        LBS_LOGE_AS(func, "%s failed", dialect.init_name);
         return -2;
     }
     ParserPtr parser(raw);
@@ -600,35 +598,35 @@ int classify_message(const Dialect &dialect, const char *text, size_t length, in
         if (id == nullptr || row.text != id)
             continue;
         if (row.split_batch && json_object_has_member(root, "locationInfo")) {
-            LBS_LOGI("Location batch message.");
+            LBS_LOGI_AS(func, "Location batch message.");
             *msg_id = MSG_ID_LOCATION_BATCH_RSP;
         } else {
             *msg_id = row.code;
         }
         return 0;
     }
-    LBS_LOGE("[%s] is not handled", id != nullptr ? id : "(null)");
+    LBS_LOGE_AS(func, "[%s] is not handled", id != nullptr ? id : "(null)");
     *msg_id = 0;
     return -2;
 }
 
-int parse_message(const Dialect &dialect, const char *message_string, size_t message_length,
+int parse_message(const char *func, const Dialect &dialect, const char *message_string, size_t message_length,
                   JsonObjectForeach parser_func, void *pData)
 {
     if (message_string == nullptr) {
-        LBS_LOGE("message_string is NULL");
+        LBS_LOGE_AS(func, "message_string is NULL");
         return -2;
     }
     if (message_length == 0) {
-        LBS_LOGE("message_length is zero");
+        LBS_LOGE_AS(func, "message_length is zero");
         return -2;
     }
     if (parser_func == nullptr) {
-        LBS_LOGE("parser_func is NULL");
+        LBS_LOGE_AS(func, "parser_func is NULL");
         return -2;
     }
     if (pData == nullptr) {
-        LBS_LOGE("pData is NULL");
+        LBS_LOGE_AS(func, "pData is NULL");
         return -2;
     }
     if (g_loaded_reply.root != nullptr && g_loaded_reply.dialect == &dialect &&
@@ -642,7 +640,7 @@ int parse_message(const Dialect &dialect, const char *message_string, size_t mes
     JsonNode *root_node = nullptr;
     JsonObject *root = nullptr;
     if (!dialect.init(&raw, &root_node, &root, message_string, message_length)) {
-        dialect.log_init_failed();
+        LBS_LOGE_AS(func, "%s failed", dialect.init_name);
         return -2;
     }
     ParserPtr parser(raw);
@@ -650,26 +648,26 @@ int parse_message(const Dialect &dialect, const char *message_string, size_t mes
     return 0;
 }
 
-void parse_exercise_reply_member(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData,
-                                 JsonObjectForeach element_parser)
+void parse_exercise_reply_member(const char *func, JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                 gpointer pData, JsonObjectForeach element_parser)
 {
-    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+    if (!accept_member(func, Prologue::Standard, pData, object, member_name, member_node))
         return;
     auto &rsp = *static_cast<exercise_info_rsp_data *>(pData);
     switch (JSON_NODE_TYPE(member_node)) {
     case JSON_NODE_VALUE:
         if (!store_field(kExerciseReplyFields, rsp, member_name, member_node))
-            LBS_LOGE("not handled key [%s]", member_name);
+            LBS_LOGE_AS(func, "not handled key [%s]", member_name);
         return;
     case JSON_NODE_OBJECT:
-        LBS_LOGE("not handled array value key : [%s]!!!", member_name);
+        LBS_LOGE_AS(func, "not handled array value key : [%s]!!!", member_name);
         return;
     case JSON_NODE_NULL:
-        LBS_LOGE("not handled node type : [%d]!!!", node_type(member_node));
+        LBS_LOGE_AS(func, "not handled node type : [%d]!!!", node_type(member_node));
         return;
     case JSON_NODE_ARRAY:
         if (std::strcmp(member_name, "exerciseInfo") == 0)
-            parse_exercise_array(rsp, member_node, element_parser);
+            parse_exercise_array(func, rsp, member_node, element_parser);
         return;
     }
 }
@@ -679,28 +677,28 @@ void parse_exercise_reply_member(JsonObject *object, const gchar *member_name, J
 // ---- Parse frame ---------------------------------------------------------------
 
 namespace {
-const lbs::protocol::Dialect kFirstLink = {__json_parser_init, log_init_failed, kMsgIds};
+const lbs::protocol::Dialect kFirstLink = {__json_parser_init, "__json_parser_init", kMsgIds};
 }
 
-gboolean __json_parser_init(JsonParser **parser, JsonNode **rootNode, JsonObject **rootObj, const char *pBuffer,
-                            size_t length)
+gboolean lbs::protocol::load_reply(const char *func, JsonParser **parser, JsonNode **rootNode, JsonObject **rootObj,
+                                   const char *pBuffer, size_t length)
 {
     if (pBuffer == nullptr || length == 0 || length > static_cast<size_t>(G_MAXSSIZE)) {
         // Only bytes within length may be read, and here that is none.
-        LBS_LOGE("input parameter error!!! pBuffer : [%s], length : [%zu]", pBuffer == nullptr ? "(null)" : "",
+        LBS_LOGE_AS(func, "input parameter error!!! pBuffer : [%s], length : [%zu]", pBuffer == nullptr ? "(null)" : "",
                  length);
         return FALSE;
     }
     if (parser == nullptr) {
-        LBS_LOGE("parser == NULL!!!");
+        LBS_LOGE_AS(func, "parser == NULL!!!");
         return FALSE;
     }
     if (rootNode == nullptr) {
-        LBS_LOGE("rootNode == NULL!!!");
+        LBS_LOGE_AS(func, "rootNode == NULL!!!");
         return FALSE;
     }
     if (rootObj == nullptr) {
-        LBS_LOGE("rootObj == NULL!!!");
+        LBS_LOGE_AS(func, "rootObj == NULL!!!");
         return FALSE;
     }
     *parser = nullptr;
@@ -712,10 +710,10 @@ gboolean __json_parser_init(JsonParser **parser, JsonNode **rootNode, JsonObject
     case lbs::protocol::JsonShape::Acceptable:
         break;
     case lbs::protocol::JsonShape::TooDeep:
-        LBS_LOGE("nested deeper than [%d] levels, refused before parsing", LBS_JSON_MAX_NESTING);
+        LBS_LOGE_AS(func, "nested deeper than [%d] levels, refused before parsing", LBS_JSON_MAX_NESTING);
         return FALSE;
     case lbs::protocol::JsonShape::SeveralValues:
-        LBS_LOGE("more than one JSON value, refused before parsing");
+        LBS_LOGE_AS(func, "more than one JSON value, refused before parsing");
         return FALSE;
     }
 
@@ -723,24 +721,30 @@ gboolean __json_parser_init(JsonParser **parser, JsonNode **rootNode, JsonObject
     GError *raw_error = nullptr;
     if (!json_parser_load_from_data(loaded.get(), pBuffer, static_cast<gssize>(length), &raw_error)) {
         ErrorPtr error(raw_error);
-        LBS_LOGE("error != NULL!!!");
+        LBS_LOGE_AS(func, "error != NULL!!!");
         if (error != nullptr && error->message != nullptr)
-            LBS_LOGE("error->message : [%s]", error->message);
+            LBS_LOGE_AS(func, "error->message : [%s]", error->message);
         return FALSE;
     }
     JsonNode *root = json_parser_get_root(loaded.get());
     if (root == nullptr) {
-        LBS_LOGE("*rootNode == NULL!!!");
+        LBS_LOGE_AS(func, "*rootNode == NULL!!!");
         return FALSE;
     }
     if (!JSON_NODE_HOLDS_OBJECT(root) || json_node_get_object(root) == nullptr) {
-        LBS_LOGE("rootObj == NULL!!!");
+        LBS_LOGE_AS(func, "rootObj == NULL!!!");
         return FALSE;
     }
     *rootNode = root;
     *rootObj = json_node_get_object(root);
     *parser = loaded.release();
     return TRUE;
+}
+
+gboolean __json_parser_init(JsonParser **parser, JsonNode **rootNode, JsonObject **rootObj, const char *pBuffer,
+                            size_t length)
+{
+    return lbs::protocol::load_reply(__func__, parser, rootNode, rootObj, pBuffer, length);
 }
 
 double __json_node_get_double(JsonNode *node)
@@ -754,15 +758,44 @@ double __json_node_get_double(JsonNode *node)
     return 0.0;
 }
 
+gint64 __json_node_get_int(JsonNode *node)
+{
+    g_return_val_if_fail(node != NULL, 0);
+    const GType type = json_node_get_value_type(node);
+    if (type == G_TYPE_INT64 || type == G_TYPE_BOOLEAN)
+        return json_node_get_int(node);
+    if (type == G_TYPE_DOUBLE) {
+        // -2^63 is exact in a double; 2^63 and above do not fit, nor does
+        // anything that is not finite (the comparisons are false for NaN).
+        const double value = json_node_get_double(node);
+        if (value >= -9223372036854775808.0 && value < 9223372036854775808.0)
+            return static_cast<gint64>(value);
+    }
+    return 0;
+}
+
+int _fail_non_finite_position(const char *func, loc_tracking_rsp_message *rsp)
+{
+    if (rsp == nullptr || rsp->result != 1)
+        return 0;
+    if (std::isfinite(rsp->latitude) && std::isfinite(rsp->longitude) && std::isfinite(rsp->altitude))
+        return 0;
+    LBS_LOGW_AS(func, "Position data arrived but it is not finite [%.15g, %.15g, %.15g]", rsp->latitude, rsp->longitude,
+             rsp->altitude);
+    rsp->result = 2;
+    rsp->reason = 1;
+    return 1;
+}
+
 int get_msg_id_from_json_string(const char *text, size_t length, int *msg_id)
 {
-    return lbs::protocol::classify_message(kFirstLink, text, length, msg_id);
+    return lbs::protocol::classify_message(__func__, kFirstLink, text, length, msg_id);
 }
 
 int parse_json_message(const char *message_string, size_t message_length, JsonObjectForeach parser_func,
                        void *pData)
 {
-    return lbs::protocol::parse_message(kFirstLink, message_string, message_length, parser_func, pData);
+    return lbs::protocol::parse_message(__func__, kFirstLink, message_string, message_length, parser_func, pData);
 }
 
 void exercise_info_rsp_data_release_entries(exercise_info_rsp_data *data)
@@ -775,23 +808,29 @@ void exercise_info_rsp_data_release_entries(exercise_info_rsp_data *data)
 
 // ---- Member callbacks ----------------------------------------------------------
 
-void consumer_plugin_location_tracking_response_parser(JsonObject *object, const gchar *member_name,
-                                                       JsonNode *member_node, gpointer pData) noexcept
+void lbs::protocol::tracking_member(const char *func, JsonObject *object, const gchar *member_name,
+                                    JsonNode *member_node, gpointer pData)
 {
-    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+    if (!accept_member(func, Prologue::Standard, pData, object, member_name, member_node))
         return;
     if (!JSON_NODE_HOLDS_VALUE(member_node)) {
-        log_non_value(member_name, member_node);
+        log_non_value(func, member_name, member_node);
         return;
     }
     if (!store_field(kTrackingFields, *static_cast<Pos *>(pData), member_name, member_node))
-        LBS_LOGE("not handled value key [%s]", member_name);
+        LBS_LOGE_AS(func, "not handled value key [%s]", member_name);
+}
+
+void consumer_plugin_location_tracking_response_parser(JsonObject *object, const gchar *member_name,
+                                                       JsonNode *member_node, gpointer pData) noexcept
+{
+    lbs::protocol::tracking_member(__func__, object, member_name, member_node, pData);
 }
 
 void _location_batch_rsp_parser_cb(JsonObject *object, const gchar *member_name, JsonNode *member_node,
                                    gpointer pData) noexcept
 {
-    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+    if (!accept_member(__func__, Prologue::Standard, pData, object, member_name, member_node))
         return;
     auto &rsp = *static_cast<location_batch_rsp_message *>(pData);
     switch (JSON_NODE_TYPE(member_node)) {
@@ -806,7 +845,7 @@ void _location_batch_rsp_parser_cb(JsonObject *object, const gchar *member_name,
         LBS_LOGE("not handled node type : [%d]!!!", node_type(member_node));
         return;
     case JSON_NODE_ARRAY:
-        parse_location_array(rsp, member_name, member_node);
+        parse_location_array(__func__, rsp, member_name, member_node);
         return;
     }
 }
@@ -814,7 +853,7 @@ void _location_batch_rsp_parser_cb(JsonObject *object, const gchar *member_name,
 void _location_batch_data_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
                                  gpointer pData) noexcept
 {
-    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+    if (!accept_member(__func__, Prologue::Standard, pData, object, member_name, member_node))
         return;
     if (!JSON_NODE_HOLDS_VALUE(member_node)) {
         LBS_LOGE("Exceptional node type of this key: [%s]", member_name);
@@ -824,16 +863,22 @@ void _location_batch_data_parser(JsonObject *object, const gchar *member_name, J
         LBS_LOGE("not handled key [%s]", member_name);
 }
 
+void lbs::protocol::gps_plus_member(const char *func, JsonObject *object, const gchar *member_name,
+                                    JsonNode *member_node, gpointer pData)
+{
+    parse_flat_member(func, kGpsPlusFields, pData, object, member_name, member_node);
+}
+
 void consumer_plugin_gps_plus_response_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
                                               gpointer pData) noexcept
 {
-    parse_flat_member(kGpsPlusFields, pData, object, member_name, member_node);
+    lbs::protocol::gps_plus_member(__func__, object, member_name, member_node, pData);
 }
 
 void _here_map_download_rsp_parser_cb(JsonObject *object, const gchar *member_name, JsonNode *member_node,
                                       gpointer pData) noexcept
 {
-    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+    if (!accept_member(__func__, Prologue::Standard, pData, object, member_name, member_node))
         return;
     if (!JSON_NODE_HOLDS_VALUE(member_node)) {
         LBS_LOGE("not handled node type : [%d]!!!", node_type(member_node));
@@ -843,36 +888,54 @@ void _here_map_download_rsp_parser_cb(JsonObject *object, const gchar *member_na
         LBS_LOGE("not handled key [%s]", member_name);
 }
 
+void lbs::protocol::setting_check_member(const char *func, JsonObject *object, const gchar *member_name,
+                                         JsonNode *member_node, gpointer pData)
+{
+    parse_flat_member(func, kSettingCheckFields, pData, object, member_name, member_node);
+}
+
 void consumer_plugin_location_setting_check_response_parser(JsonObject *object, const gchar *member_name,
                                                             JsonNode *member_node, gpointer pData) noexcept
 {
-    parse_flat_member(kSettingCheckFields, pData, object, member_name, member_node);
+    lbs::protocol::setting_check_member(__func__, object, member_name, member_node, pData);
+}
+
+void lbs::protocol::setting_change_member(const char *func, JsonObject *object, const gchar *member_name,
+                                          JsonNode *member_node, gpointer pData)
+{
+    parse_flat_member(func, kSettingChangeFields, pData, object, member_name, member_node);
 }
 
 void consumer_plugin_location_setting_change_response_parser(JsonObject *object, const gchar *member_name,
                                                              JsonNode *member_node, gpointer pData) noexcept
 {
-    parse_flat_member(kSettingChangeFields, pData, object, member_name, member_node);
+    lbs::protocol::setting_change_member(__func__, object, member_name, member_node, pData);
+}
+
+void lbs::protocol::ref_time_member(const char *func, JsonObject *object, const gchar *member_name,
+                                    JsonNode *member_node, gpointer pData)
+{
+    if (!accept_member(func, Prologue::Short, pData, object, member_name, member_node))
+        return;
+    if (!JSON_NODE_HOLDS_VALUE(member_node)) {
+        log_non_value_short(func, member_name, member_node);
+        return;
+    }
+    if (!store_field(kRefTimeFields, *static_cast<RefTime *>(pData), member_name, member_node))
+        LBS_LOGE_AS(func, "not handled key [%s]", member_name);
 }
 
 void ref_time_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData) noexcept
 {
-    if (!accept_member(Prologue::Short, pData, object, member_name, member_node))
-        return;
-    if (!JSON_NODE_HOLDS_VALUE(member_node)) {
-        log_non_value_short(member_name, member_node);
-        return;
-    }
-    if (!store_field(kRefTimeFields, *static_cast<RefTime *>(pData), member_name, member_node))
-        LBS_LOGE("not handled key [%s]", member_name);
+    lbs::protocol::ref_time_member(__func__, object, member_name, member_node, pData);
 }
 
 void pdc_info_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData) noexcept
 {
-    if (!accept_member(Prologue::Short, pData, object, member_name, member_node))
+    if (!accept_member(__func__, Prologue::Short, pData, object, member_name, member_node))
         return;
     if (!JSON_NODE_HOLDS_VALUE(member_node)) {
-        log_non_value_short(member_name, member_node);
+        log_non_value_short(__func__, member_name, member_node);
         return;
     }
     auto &rsp = *static_cast<Pdc *>(pData);
@@ -890,7 +953,7 @@ void pdc_info_parser(JsonObject *object, const gchar *member_name, JsonNode *mem
     }
     const int slot = pdc_slot(member_name);
     if (slot >= 0)
-        rsp.sf[slot] = json_node_get_int(member_node);
+        rsp.sf[slot] = __json_node_get_int(member_node);
     else
         LBS_LOGW("Unknown key [%s]", member_name);
     ++rsp.sf_count;
@@ -899,15 +962,21 @@ void pdc_info_parser(JsonObject *object, const gchar *member_name, JsonNode *mem
 void exercise_info_rsp_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node,
                               gpointer pData) noexcept
 {
-    lbs::protocol::parse_exercise_reply_member(object, member_name, member_node, pData, exercise_info_parser);
+    lbs::protocol::parse_exercise_reply_member(__func__, object, member_name, member_node, pData, exercise_info_parser);
 }
 
-void exercise_info_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData) noexcept
+void lbs::protocol::exercise_entry_member(const char *func, JsonObject *object, const gchar *member_name,
+                                          JsonNode *member_node, gpointer pData)
 {
-    if (!accept_member(Prologue::Standard, pData, object, member_name, member_node))
+    if (!accept_member(func, Prologue::Standard, pData, object, member_name, member_node))
         return;
     if (!JSON_NODE_HOLDS_VALUE(member_node))
         return;
     if (!store_field(kExerciseFields, *static_cast<Ex *>(pData), member_name, member_node))
-        LBS_LOGE("not handled key [%s]", member_name);
+        LBS_LOGE_AS(func, "not handled key [%s]", member_name);
+}
+
+void exercise_info_parser(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData) noexcept
+{
+    lbs::protocol::exercise_entry_member(__func__, object, member_name, member_node, pData);
 }

@@ -16,7 +16,7 @@
  *     released with exercise_info_rsp_data_release_entries before the record.
  *  4. A parse never fails for its content: unknown keys and unexpected node
  *     types are logged and skipped, and missing keys leave zeros.
- *  5. Integer fields are signed 64-bit and read with json_node_get_int;
+ *  5. Integer fields are signed 64-bit and read with __json_node_get_int;
  *     floating fields are doubles read with __json_node_get_double, which
  *     also takes an integer node. Values are stored as the phone sent them.
  *  6. Main loop only; nothing here keeps state between calls.
@@ -187,6 +187,20 @@ gboolean __json_parser_init(JsonParser **parser, JsonNode **rootNode, JsonObject
  * boolean or anything else. */
 double __json_node_get_double(JsonNode *node);
 
+/* The node's number as a signed 64-bit integer, read as the type the node
+ * holds: an integer as it is, a boolean as 0 or 1, a double truncated toward
+ * zero when it lies within the 64-bit range, and 0 for a double outside it
+ * (1e999, 2^64 written with an exponent: json-glib's own reader would convert
+ * those without defined behaviour), a text or anything else. */
+gint64 __json_node_get_int(JsonNode *node);
+
+/* A position whose latitude, longitude or altitude is not a finite number
+ * (a reply can carry 1e999) is no fix: it is logged and turned into the
+ * failure the GPS accuracy limit gives, result 2 and reason 1, so that the
+ * host sees a time-out without a position; the line is logged under func,
+ * the receive path that met the position. Returns 1 when it was turned. */
+int _fail_non_finite_position(const char *func, loc_tracking_rsp_message *rsp);
+
 /* Classifies a reply by its "msgId".
  *  0: *msg_id is set to the message's code, or left untouched when "msgId"
  *     is missing, null or not a plain value;
@@ -264,14 +278,24 @@ struct MsgIdRow {
     bool split_batch;
 };
 
-/* A dialect's loader and the line it logs when loading fails. */
+/* A dialect's loader, its name (a failed load is logged as "NAME failed")
+ * and its message ids. */
 struct Dialect {
     gboolean (*init)(JsonParser **, JsonNode **, JsonObject **, const char *, size_t);
-    void (*log_init_failed)();
+    const char *init_name;
     std::span<const MsgIdRow> msg_ids;
 };
 
-int classify_message(const Dialect &dialect, const char *text, size_t length, int *msg_id);
+/* What both links share. Each takes func, the name of the link's own function
+ * that called it, and logs under it: the two links' functions log the same
+ * lines, each under its own name. */
+
+/* __json_parser_init's work. */
+gboolean load_reply(const char *func, JsonParser **parser, JsonNode **rootNode, JsonObject **rootObj,
+                    const char *pBuffer, size_t length);
+
+/* get_msg_id_from_json_string's work, in a dialect. */
+int classify_message(const char *func, const Dialect &dialect, const char *text, size_t length, int *msg_id);
 
 /* While one of these lives, the document that classify_message loads is kept
  * and the parse_message that follows on the same text (same pointer and
@@ -287,13 +311,28 @@ public:
     ReplyScope &operator=(const ReplyScope &) = delete;
 };
 
-int parse_message(const Dialect &dialect, const char *message_string, size_t message_length,
+/* parse_json_message's work, in a dialect. */
+int parse_message(const char *func, const Dialect &dialect, const char *message_string, size_t message_length,
                   JsonObjectForeach parser_func, void *pData);
 
-/* The "exerciseInfo" handling of an exercise reply, with the callback that
- * parses each element. */
-void parse_exercise_reply_member(JsonObject *object, const gchar *member_name, JsonNode *member_node, gpointer pData,
-                                 JsonObjectForeach element_parser);
+/* The member callbacks' work: an exercise reply (with the callback that parses
+ * each element of "exerciseInfo"), one exercise element, a position, an
+ * assistance announcement, a setting check, a setting change, a reference
+ * time. */
+void parse_exercise_reply_member(const char *func, JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                                 gpointer pData, JsonObjectForeach element_parser);
+void exercise_entry_member(const char *func, JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                           gpointer pData);
+void tracking_member(const char *func, JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                     gpointer pData);
+void gps_plus_member(const char *func, JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                     gpointer pData);
+void setting_check_member(const char *func, JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                          gpointer pData);
+void setting_change_member(const char *func, JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                           gpointer pData);
+void ref_time_member(const char *func, JsonObject *object, const gchar *member_name, JsonNode *member_node,
+                     gpointer pData);
 
 } // namespace lbs::protocol
 

@@ -1,7 +1,7 @@
-// The first link's state record, its start and stop, the registration of the
-// service agent with the accessory framework, and the reports about the
-// accessory link itself (device attach and detach, framework errors, the
-// framework's connection keys).
+// The first link's start and stop with the set-up and release of its state
+// record, the registration of the service agent with the accessory
+// framework, and the reports about the accessory link itself (device attach
+// and detach, framework errors, the framework's connection keys).
 #include "lbs_plugin_consumer_kov_intf_internal.h"
 
 #include "../lbs_plugin_consumer_log.h"
@@ -9,22 +9,8 @@
 #include "lbs_plugin_consumer_main.h"
 
 #include <cstdlib>
-#include <vector>
-
-lbs_plugin_consumer_s *g_lbs_consumer = nullptr;
 
 namespace {
-
-// Alarms and flushes a fresh start forgot (see kov_alarm_fired).
-std::vector<alarm_id_t> g_forgotten_alarms;
-std::vector<guint> g_forgotten_flushes;
-
-void _forget_alarm(alarm_id_t *alarm_id)
-{
-    if (*alarm_id != 0)
-        g_forgotten_alarms.push_back(*alarm_id);
-    *alarm_id = 0;
-}
 
 // A framework slot the link has no use for.
 void _on_ignored_peer_agent_updated(unsigned int, PeerAgent *, int) {}
@@ -60,29 +46,6 @@ void _on_accessory_link_up(void)
 }
 
 } // namespace
-
-int kov_add_oneshot_alarm(int delay, alarm_cb_t callback, alarm_id_t *alarm_id)
-{
-    return alarmmgr_add_alarm_withcb(ALARM_TYPE_DEFAULT, delay, 0, callback, g_lbs_consumer, alarm_id);
-}
-
-void kov_alarm_fired(alarm_id_t alarm_id)
-{
-    std::erase(g_forgotten_alarms, alarm_id);
-}
-
-void kov_flush_ran(guint source_id)
-{
-    std::erase(g_forgotten_flushes, source_id);
-}
-
-void kov_remove_alarm(alarm_id_t *alarm_id)
-{
-    if (*alarm_id == 0)
-        return;
-    alarmmgr_remove_alarm(*alarm_id);
-    *alarm_id = 0;
-}
 
 // ---- start and stop ----
 
@@ -121,18 +84,17 @@ void __lbs_plugin_consumer_data_init(void)
     // A fresh start. What an earlier registration or search still holds is
     // released rather than forgotten. Armed alarms and a scheduled flush are
     // only forgotten: they still fire once, find their id cleared, and a
-    // request timer among them still answers the host.
+    // request timer among them still answers the host. Nothing takes them
+    // back later, the link's stop included.
     _release_registration_tables();
     kov_free_peer_agent(c->p_peer_agent);
     c->p_peer_agent = nullptr;
     kov_release_msg_list();
-    _forget_alarm(&c->connect_alarm_id);
-    _forget_alarm(&c->find_peer_alarm_id);
-    if (c->pending_idle_id != 0)
-        g_forgotten_flushes.push_back(c->pending_idle_id);
+    c->connect_alarm_id = 0;
+    c->find_peer_alarm_id = 0;
     c->pending_idle_id = 0;
     for (alarm_id_t &id : c->req_timer)
-        _forget_alarm(&id);
+        id = 0;
 
     c->agent_id = 0;
     c->service_handle = 0;
@@ -174,13 +136,6 @@ void __lbs_plugin_consumer_data_deinit(void)
     kov_remove_alarm(&c->find_peer_alarm_id);
     for (alarm_id_t &id : c->req_timer)
         kov_remove_alarm(&id);
-    // What an earlier fresh start forgot and has not fired yet goes too.
-    for (alarm_id_t &id : g_forgotten_alarms)
-        kov_remove_alarm(&id);
-    g_forgotten_alarms.clear();
-    for (const guint id : g_forgotten_flushes)
-        g_source_remove(id);
-    g_forgotten_flushes.clear();
     c->is_registered = 0;
     c->is_ready_to_receive_gps_extra_data = 0;
     c->is_requested_gps_extra_data = 0;
@@ -199,83 +154,6 @@ void __lbs_plugin_consumer_data_deinit(void)
     }
     c->current_state = KINETRA_STATE_STOPPED;
     c->last_cmd = KINETRA_CMD_STOP;
-}
-
-// ---- accessors ----
-
-int g_get_service_handle(void)
-{
-    if (g_lbs_consumer == nullptr) {
-        LBS_LOGE("lbs_consumer data not initialized");
-        return -1;
-    }
-    return g_lbs_consumer->service_handle;
-}
-
-void g_set_service_connection_status(int status)
-{
-    if (g_lbs_consumer == nullptr) {
-        LBS_LOGE("lbs_consumer data not initialized");
-        return;
-    }
-    if (g_lbs_consumer->service_connection_status == status) {
-        LBS_LOGE("keep current service connection status. [%d]", status);
-        return;
-    }
-    LBS_LOGE("service connection status changed [%d -> %d]", g_lbs_consumer->service_connection_status, status);
-    g_lbs_consumer->service_connection_status = status;
-    respond_service_connection_status(status);
-}
-
-void g_set_real_service_connection_status(int status)
-{
-    if (g_lbs_consumer == nullptr) {
-        LBS_LOGE("lbs_consumer data not initialized");
-        return;
-    }
-    if (g_lbs_consumer->real_service_connection_status == status) {
-        LBS_LOGE("keep current real service connection status. [%d]", status);
-        return;
-    }
-    LBS_LOGE("real service connection status changed [%d -> %d]", g_lbs_consumer->real_service_connection_status,
-             status);
-    g_lbs_consumer->real_service_connection_status = status;
-}
-
-void g_set_ready_to_download_gps_extra_data_status(int flag)
-{
-    if (g_lbs_consumer == nullptr || g_lbs_consumer->is_ready_to_receive_gps_extra_data == flag)
-        return;
-    LBS_LOGE("is_ready_to_receive_gps_extra_data status changed [%d -> %d]",
-             g_lbs_consumer->is_ready_to_receive_gps_extra_data, flag);
-    g_lbs_consumer->is_ready_to_receive_gps_extra_data = flag;
-}
-
-void g_set_ready_to_download_here_map_image_status(int flag)
-{
-    if (g_lbs_consumer == nullptr || g_lbs_consumer->is_ready_to_receive_here_map_image == flag)
-        return;
-    LBS_LOGE("is_ready_to_receive_here_map_image status changed [%d -> %d]",
-             g_lbs_consumer->is_ready_to_receive_here_map_image, flag);
-    g_lbs_consumer->is_ready_to_receive_here_map_image = flag;
-}
-
-void g_set_requested_map_image_data(int flag)
-{
-    if (g_lbs_consumer == nullptr || g_lbs_consumer->is_requested_map_image_data == flag)
-        return;
-    LBS_LOGE("is_requested_map_image_data [%d -> %d]", g_lbs_consumer->is_requested_map_image_data, flag);
-    g_lbs_consumer->is_requested_map_image_data = flag;
-}
-
-int g_get_requested_map_image_data(void)
-{
-    return g_lbs_consumer != nullptr ? g_lbs_consumer->is_requested_map_image_data : 0;
-}
-
-int g_get_requested_gps_extra_data(void)
-{
-    return g_lbs_consumer != nullptr ? g_lbs_consumer->is_requested_gps_extra_data : 0;
 }
 
 // ---- registration ----

@@ -22,6 +22,14 @@ bool _nobody_needs_the_link()
     return pos <= 0 && exercise <= 0;
 }
 
+// The release reads both counts without the getters' log lines: while the
+// link is in use it stops silently.
+bool _link_in_use(const lbs_plugin_consumer_s *c)
+{
+    return __atomic_load_n(&c->pos_refcnt, __ATOMIC_SEQ_CST) > 0 ||
+           __atomic_load_n(&c->exercise_refcnt, __ATOMIC_SEQ_CST) > 0;
+}
+
 void _lock_cpu()
 {
     device_power_request_lock(POWER_LOCK_CPU, LBS_POWER_LOCK_MS);
@@ -128,7 +136,7 @@ const char *_text(const char *s)
 
 // A confirmed connection takes over the requests that waited for it: each
 // running wait-connection timer becomes the matching wait-response timer.
-void _hand_over_req_timers()
+void _hand_over_req_timers(const char *func)
 {
     struct Pair {
         lbs_req_timer_type_e wait_connection;
@@ -148,21 +156,11 @@ void _hand_over_req_timers()
             continue;
         kov_remove_alarm(&g_lbs_consumer->req_timer[p.wait_connection]);
         if (kov_arm_req_timer(p.wait_response) != 0)
-            LBS_LOGE("%s", p.failure);
+            LBS_LOGE_AS(func, "%s", p.failure);
     }
 }
 
 } // namespace
-
-void kov_free_peer_agent(PeerAgent *peer)
-{
-    if (peer == nullptr)
-        return;
-    g_free(peer->ALEName);
-    g_free(peer->ASPID);
-    g_free(peer->ProfileVersion);
-    g_free(peer);
-}
 
 void __lbs_plugin_consumer_find_peer_agent(unsigned int agent_id)
 {
@@ -244,10 +242,9 @@ void on_peer_agent_fnd(unsigned int local_agent_id, PeerAgent *peer_agent, int s
     }
 }
 
-int _find_peer_timeout_cb(alarm_id_t alarm_id, void *user_data)
+int _find_peer_timeout_cb(alarm_id_t, void *user_data)
 {
     (void)user_data;
-    kov_alarm_fired(alarm_id);
     LBS_LOGE("Retry find peer");
     _lock_cpu();
     lbs_plugin_consumer_s *c = g_lbs_consumer;
@@ -279,7 +276,7 @@ void on_svc_conn_cfrm(unsigned int local_agent_id, int service_handle, PeerAgent
         c->service_handle = service_handle;
         g_set_service_connection_status(1);
         g_set_real_service_connection_status(1);
-        _hand_over_req_timers();
+        _hand_over_req_timers(__func__);
         const guint pending = g_list_length(c->msg_list);
         if (pending > 0) {
             if (c->pending_idle_id != 0)
@@ -303,9 +300,8 @@ void on_svc_conn_cfrm(unsigned int local_agent_id, int service_handle, PeerAgent
     __retry_connect_service();
 }
 
-int _connect_service_timer_cb(alarm_id_t alarm_id, void *user_data)
+int _connect_service_timer_cb(alarm_id_t, void *user_data)
 {
-    kov_alarm_fired(alarm_id);
     LBS_LOGE("Retry to createServiceConnection.");
     auto *c = static_cast<lbs_plugin_consumer_s *>(user_data);
     if (c == nullptr || c != g_lbs_consumer) {
@@ -376,7 +372,7 @@ void lbs_plugin_consumer_terminate_service_connection(void)
         LBS_LOGE("lbs_consumer data not initialized");
         return;
     }
-    if (!_nobody_needs_the_link())
+    if (_link_in_use(c))
         return;
     LBS_LOGE("ref cnt 0. lbs consumer & provider connection will be terminated.");
     kov_release_msg_list();

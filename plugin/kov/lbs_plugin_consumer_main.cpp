@@ -10,7 +10,6 @@
 #include "lbs_plugin_consumer_json_builder.h"
 #include "lbs_plugin_consumer_kov_intf.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -22,7 +21,6 @@ constexpr const char *kMapImagePath = LBS_EXTRA_DIR "map.jpg";
 
 int _start_session(const tracking_req_info *req)
 {
-    LBS_REFCNT_LOGI("[%d] start", req->method);
     increase_pos_refcnt();
     int result = LBS_CONSUMER_PLUGIN_ERROR_INVALID_PARAMETER;
     if (req->method == CONSUMER_METHOD_GPS) {
@@ -41,7 +39,6 @@ int _start_session(const tracking_req_info *req)
 
 int _stop_session(const tracking_req_info *req)
 {
-    LBS_REFCNT_LOGI("[%d] stop", req->method);
     decrease_pos_refcnt();
     const int req_id = req->method == CONSUMER_METHOD_GPS   ? REQ_TRACKING_LOCATION_STOP_GPS
                        : req->method == CONSUMER_METHOD_WPS ? REQ_TRACKING_LOCATION_STOP_WPS
@@ -162,8 +159,7 @@ int lbs_consumer_plugin_init(lbs_consumer_event_cb callback, void *user_data)
         LBS_LOGE("lbs_consumer_plugin_init failed");
     if (access(kMapImagePath, F_OK) == 0) {
         const int ret = remove(kMapImagePath);
-        // One that vanished in between is gone all the same.
-        if (ret != 0 && errno != ENOENT)
+        if (ret != 0)
             LBS_LOGE("[%s] already exist but could not remove. [%d]", kMapImagePath, ret);
     }
     return result;
@@ -204,8 +200,14 @@ int lbs_consumer_plugin_request(int action, void *data)
     }
 
     switch (action) {
-    case CONSUMER_ACTION_START_SESSION: return _start_session(static_cast<const tracking_req_info *>(data));
-    case CONSUMER_ACTION_STOP_SESSION: return _stop_session(static_cast<const tracking_req_info *>(data));
+    // The start and stop lines are the dispatcher's own; the rest of each
+    // branch logs under the branch.
+    case CONSUMER_ACTION_START_SESSION:
+        LBS_REFCNT_LOGI("[%d] start", static_cast<const tracking_req_info *>(data)->method);
+        return _start_session(static_cast<const tracking_req_info *>(data));
+    case CONSUMER_ACTION_STOP_SESSION:
+        LBS_REFCNT_LOGI("[%d] stop", static_cast<const tracking_req_info *>(data)->method);
+        return _stop_session(static_cast<const tracking_req_info *>(data));
     case CONSUMER_ACTION_REQUEST_EXTRA_DATA:
         return _request_extra_data(static_cast<const extra_data_req_info *>(data));
     case CONSUMER_ACTION_CHANGE_INTERVAL: return _change_interval(static_cast<const tracking_req_info *>(data));

@@ -224,7 +224,7 @@ void respond_ref_time(const ref_time_rsp_message *rsp)
 
 void respond_kinetra_info(int error, const exercise_info_rsp_data *rsp, int command)
 {
-    lbs_event_send_kinetra_info(g_consumer_cb, g_consumer_user_data, error, rsp, command);
+    lbs_event_send_kinetra_info(__func__, g_consumer_cb, g_consumer_user_data, error, rsp, command);
 }
 
 void respond_pdc_info(const pdc_info_rsp_message *rsp)
@@ -257,17 +257,10 @@ int _get_tracking_rsp_err_type(int64_t result, int64_t reason)
 {
     if (result == 1)
         return CONSUMER_ERR_NONE;
-    const lbs_error_entry entry = lbs_event_tracking_reason_error(reason);
-    if (entry.name != nullptr)
-        LBS_LOGE("%s", entry.name);
-    else
-        LBS_LOGE("unhandled error reason [%lld]", static_cast<long long>(reason));
-    return entry.code;
+    return lbs_event_tracking_error(__func__, reason);
 }
 
 int _convert_error_type(int code)
 {
-    const lbs_error_entry entry = lbs_event_internal_error(code);
-    LBS_LOGE("[%s][%d] LBS Consumer Plugin Error [%d]", entry.name, entry.code, code);
-    return entry.code;
+    return lbs_event_convert_error(__func__, code);
 }
