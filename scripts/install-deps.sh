@@ -17,6 +17,11 @@ packages=(
   libcairo2-dev libjpeg62-turbo-dev libxml2-dev
   # lbs-sim's simulated phone: GPX tracks (libxml2) and geodesics
   libgeographiclib-dev
+  # lbs-sim's interactive console: line editing, history and completion
+  libedit-dev
+  # lbs-sim's manual page (made from its --help) and the check of the
+  # Debian packages against Debian's policy
+  help2man lintian
 )
 # dpkg-dev (dpkg-shlibdeps) and file: CPack's Debian packages work out their
 # dependencies with them (scripts/check-packages.sh).

@@ -24,14 +24,19 @@ gcc_major=$(arm-linux-gnueabihf-g++ -dumpversion 2>/dev/null | cut -d. -f1) || t
 [ -n "$gcc_major" ] || { echo "make-armhf-sysroot: arm-linux-gnueabihf-g++ not found (run scripts/install-deps.sh)" >&2; exit 1; }
 
 # lbs-sim (built for armhf too): its map image and plot (cairo,
-# libjpeg-turbo), GPX (libxml2) and the phone's geodesics (GeographicLib).
+# libjpeg-turbo), GPX (libxml2), the phone's geodesics (GeographicLib) and
+# its console (libedit).
 packages="libc6-dev,libstdc++-${gcc_major}-dev,libglib2.0-dev,libjson-glib-dev,libgtest-dev"
-packages="$packages,libcairo2-dev,libjpeg62-turbo-dev,libxml2-dev,libgeographiclib-dev"
+packages="$packages,libcairo2-dev,libjpeg62-turbo-dev,libxml2-dev,libgeographiclib-dev,libedit-dev"
 stamp=$dir/.lbs-sysroot
 want="suite=$suite arch=armhf packages=$packages links=relative"
 
+# qemu-arm -L looks every absolute path up in the sysroot first, so device
+# nodes there would stand in for the machine's: a ptmx outside its devpts
+# gives no terminals (ENODEV). The sysroot keeps no /dev.
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] \
    && [ -e "$dir/usr/lib/arm-linux-gnueabihf/libglib-2.0.so.0" ]; then
+  rm -rf "$dir/dev"
   echo "make-armhf-sysroot: $dir is up to date"
   exit 0
 fi
@@ -105,6 +110,7 @@ find "$partial/usr" "$partial/lib" -type l -lname '/*' -print0 |
   while IFS= read -r -d '' link; do
     ln -sfnr "$partial$(readlink "$link")" "$link"
   done
+rm -rf "$partial/dev"
 echo "$want" >"$partial/.lbs-sysroot"
 rm -rf "$dir"
 mv "$partial" "$dir"

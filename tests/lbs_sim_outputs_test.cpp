@@ -385,16 +385,20 @@ TEST(FixCollector, SortsPositionsAndErrorsByKindThroughAFanOut)
 
 TEST(FixCollector, DistancesByHand)
 {
-    // 0.001 deg of latitude on a sphere of 6371008.8 m: 6371008.8 * pi /
-    // 180 / 1000 = 111.195 m.
-    EXPECT_NEAR(haversine_m(52.520, 13.4, 52.521, 13.4), 111.195, 1e-3);
-    // A quarter of the equator.
-    EXPECT_NEAR(haversine_m(0, 0, 0, 90), 6371008.8 * std::numbers::pi / 2, 1e-3);
+    // On the WGS84 ellipsoid (a = 6378137 m, f = 1/298.257223563) 0.001 deg
+    // of latitude near 52.52 N is the meridian's radius of curvature there,
+    // a (1 - e2) / (1 - e2 sin2 phi)^1.5, times 0.001 pi / 180: 111.277 m at
+    // 52.5205 N, 222.555 m for the two steps from 52.522 N; a sphere of the
+    // mean radius would give 111.195 m a step.
     FixCollector c;
     feed_walk(c);
-    EXPECT_NEAR(path_length_m(c.fixes(), FixSource::Gps), 111.195, 1e-3);
-    EXPECT_NEAR(path_length_m(c.fixes(), FixSource::Batch), 2 * 111.195, 2e-3);
+    EXPECT_NEAR(path_length_m(c.fixes(), FixSource::Gps), 111.277, 1e-3);
+    EXPECT_NEAR(path_length_m(c.fixes(), FixSource::Batch), 222.555, 2e-3);
     EXPECT_EQ(path_length_m(c.fixes(), FixSource::Wps), 0);
+    // A quarter of the equator: a pi / 2. Points that are not numbers are
+    // left out of the line.
+    const std::vector<GeoPoint> equator = {{0, 0, 0, 0}, {NAN, 45, 0, 1}, {0, 90, 0, 2}};
+    EXPECT_NEAR(path_length_m(equator), 6378137 * std::numbers::pi / 2, 1e-3);
 
     // The plot's local projection gives the same metres; at 60 deg a degree
     // of longitude is half as long (cos 60 = 0.5); across the antimeridian
@@ -464,6 +468,62 @@ TEST(PlotImage, PngOfTheRequestedSizeAndTheSameBytesForTheSameInput)
     EXPECT_TRUE(first == render_plot_png(640, 480, b));
     b.set_played_track({{52.519, 13.399, 0, 0}, {52.525, 13.401, 0, 30000}});
     EXPECT_FALSE(first == render_plot_png(640, 480, b));
+}
+
+TEST(PlotMarks, MarkersThinnedByDistanceArrowsAlongTheWay)
+{
+    // Kept: the first, then each at least 6 px from the last one kept.
+    const std::vector<PixelPoint> dense = {{0, 0}, {2, 0}, {4, 0}, {6, 0}, {6, 5}, {6, 6}, {20, 6}};
+    EXPECT_EQ(thin_markers(dense, 6), (std::vector<size_t>{0, 3, 5, 6}));
+    EXPECT_EQ(thin_markers(dense, 0).size(), dense.size());
+    EXPECT_TRUE(thin_markers({}, 6).empty());
+
+    // 100 px east then 100 px south (y grows downwards): four arrows at
+    // 0.3, 1.3, 2.3 and 3.3 quarters of 200 px.
+    const auto arrows = arrows_along({{0, 0}, {100, 0}, {100, 100}}, 4);
+    ASSERT_EQ(arrows.size(), 4u);
+    const double want[4][3] = {{15, 0, 0}, {65, 0, 0}, {100, 15, std::numbers::pi / 2}, {100, 65, std::numbers::pi / 2}};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_NEAR(arrows[i].x, want[i][0], 1e-9) << i;
+        EXPECT_NEAR(arrows[i].y, want[i][1], 1e-9) << i;
+        EXPECT_NEAR(arrows[i].angle, want[i][2], 1e-9) << i;
+    }
+    // Out and back: the arrows back do not cover those out.
+    const auto round_trip = arrows_along({{0, 0}, {100, 0}, {0, 0}}, 2);
+    ASSERT_EQ(round_trip.size(), 2u);
+    EXPECT_NEAR(round_trip[0].x, 30, 1e-9);
+    EXPECT_NEAR(round_trip[1].x, 70, 1e-9);
+    EXPECT_NEAR(std::abs(round_trip[1].angle), std::numbers::pi, 1e-9);
+    EXPECT_TRUE(arrows_along({{5, 5}, {5, 5}}, 3).empty());
+}
+
+TEST(PlotMarks, LegendCountsTheTracksOwnPointsAndAgreesWithTheSummary)
+{
+    FixCollector c;
+    feed_walk(c);
+    // No played track: no row for it. Distances are the summary's.
+    auto rows = plot_legend(c);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].label, "GPS fixes 2");
+    EXPECT_EQ(rows[0].detail, distance_text(path_length_m(c.fixes(), FixSource::Gps)) + ", 0:00:01");
+    EXPECT_EQ(rows[0].detail, "111.3 m, 0:00:01");
+    EXPECT_EQ(rows[1].label, "WPS fixes 1");
+    EXPECT_EQ(rows[1].detail, "");
+    EXPECT_EQ(rows[2].label, "batch entries 3");
+    EXPECT_EQ(rows[2].detail, "222.6 m, 0:00:00");
+    EXPECT_EQ(rows[3].label, "GPS errors 1");
+
+    // Three points of the track's own, then where the phone is now; an hour
+    // and a minute and a second of it (times in ms after the epoch given).
+    c.set_played_track({{52.520, 13.4, 0, 5000}, {52.521, 13.4, 0, 65000}, {52.522, 13.4, 0, 3600000},
+                        {52.5225, 13.4, 0, 3666000}},
+                       5000, 3);
+    rows = plot_legend(c);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].label, "played track");
+    EXPECT_EQ(rows[0].detail, "3 points, 278.2 m, 1:01:01");
+    EXPECT_EQ(duration_text(0), "0:00:00");
+    EXPECT_EQ(duration_text(36 * 3600 + 5), "36:00:05");
 }
 
 // ---- timeline: transfers and summary ------------------------------------------------
@@ -570,7 +630,7 @@ TEST_F(TimelineSummary, CountsEventsPositionsAndFileTransfers)
 
     // 0.001 deg of latitude per step (see DistancesByHand).
     expect_summary(40, {"events: 8", "POSITION_GPS(256) 3, 1 with an error", "positions received: 6",
-                        "GPS 2 over 111.2 m", "batch 3 over 222.4 m", "waiting for an answer: 0",
+                        "GPS 2 over 111.3 m", "batch 3 over 222.6 m", "waiting for an answer: 0",
                         "tx=7 [....................]   0%  accepted  $EXTRA/gpsPlus.dat",
                         "tx=7 [##########..........]  50%", "tx=7 [####################] 100%",
                         "tx=8 [########............]  40%", "file transfers: 2", "tx=7 received",

@@ -1,6 +1,7 @@
 // Reading scenarios: what each command line becomes, and the file:line
 // message for a line that cannot be read.
 #include "lbs_sim_scenario.h"
+#include "lbs_sim_verbs.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,30 @@ TEST(ScenarioFile, UnreadableCommandIsNamedByFileAndLine)
     }
 }
 
+TEST(ScenarioFile, EveryUnreadableLineIsReportedAndTheOthersKept)
+{
+    const std::string text = "init\nwarp 9\nadvance 1\nadvance x\nphone track missing.gpx\ndeinit\n";
+    std::vector<Command> cmds;
+    std::vector<ParseError> errors;
+    ASSERT_FALSE(lbs_sim::parse_scenario("d/s.scn", text, &cmds, &errors));
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[0].to_string(), "d/s.scn:2: unknown verb 'warp'");
+    EXPECT_EQ(errors[1].to_string(), "d/s.scn:4: bad number 'x' for SECONDS");
+    // A track that cannot be opened says why, as the system does.
+    EXPECT_EQ(errors[2].to_string(),
+              "d/s.scn:5: phone track: cannot read 'missing.gpx': d/missing.gpx: No such file or directory");
+    ASSERT_EQ(cmds.size(), 3u);
+    EXPECT_EQ(cmds[1].line, 3);
+    EXPECT_EQ(cmds[2].source, "deinit");
+
+    // The one-error form keeps what came before the first.
+    ParseError first;
+    cmds.clear();
+    ASSERT_FALSE(lbs_sim::parse_scenario("d/s.scn", text, &cmds, &first));
+    EXPECT_EQ(first.line, 2);
+    EXPECT_EQ(cmds.size(), 1u);
+}
+
 TEST(ScenarioLine, RefusedLinesSayWhy)
 {
     const struct {
@@ -84,8 +109,11 @@ TEST(ScenarioLine, RefusedLinesSayWhy)
         {"bap result sendData 1", "unknown daemon call 'sendData'"},
         {"alarm fail yes", "expected on or off, got 'yes'"},
         {"bap data   ", "missing argument TEXT (usage: bap data TEXT)"},
-        {"filedir gone", "unknown verb 'filedir gone' (usage: filedir missing | blocked | present)"},
-        {"filedir blocked now", "unexpected argument 'now' (usage: filedir missing | blocked | present)"},
+        {"filedir gone", "unknown verb 'filedir gone' (usage: filedir missing | blocked | present | put NAME | has NAME)"},
+        {"filedir blocked now", "unexpected argument 'now' (usage: filedir missing | blocked | present | put NAME | has NAME)"},
+        {"filedir put", "missing argument NAME (usage: filedir missing | blocked | present | put NAME | has NAME)"},
+        {"filedir put ../map.jpg", "bad NAME '../map.jpg': a file name without '/'"},
+        {"filedir has map.jpg x", "unexpected argument 'x' (usage: filedir missing | blocked | present | put NAME | has NAME)"},
         // Settings.
         {"set k bool 2", "bad value '2' for a bool (0, 1, true or false)"},
         {"set k string x", "unknown type 'string' (bool, int or double)"},
@@ -95,7 +123,9 @@ TEST(ScenarioLine, RefusedLinesSayWhy)
         {"request", "missing argument CODE (usage: request CODE [null | FIELD=VALUE ...])"},
         {"request START_SESION", "unknown request code 'START_SESION'"},
         {"request 99999999999", "bad number '99999999999' for CODE"},
-        {"request START_SESSION data_type=3", "unknown field 'data_type' for request START_SESSION"},
+        {"request START_SESSION data_type=3",
+         "unknown field 'data_type' for request START_SESSION (fields: method, interval, batching_interval)"},
+        {"request GET_REF_TIME time=3", "unknown field 'time' for request GET_REF_TIME (fields: timeout)"},
         {"request CHECK_LOCATION_SETTING setting=1",
          "request CHECK_LOCATION_SETTING carries no record, so field 'setting' cannot be set"},
         {"request START_SESSION method", "expected FIELD=VALUE, got 'method'"},
@@ -143,6 +173,8 @@ TEST(ScenarioLine, TextsPathsAndKeysKeepTheirWords)
     EXPECT_EQ(one("set k double -0.25").real, -0.25);
     EXPECT_EQ(one("storage fail").verb, Verb::StorageFail);
     EXPECT_EQ(one("filedir blocked").word, "blocked");
+    EXPECT_EQ(one("filedir put map.jpg").text, "map.jpg");
+    EXPECT_EQ(one("loop hold").verb, Verb::LoopHold);
     EXPECT_EQ(one("kov result sendData -4").word, "sendData");
 }
 
@@ -244,6 +276,64 @@ TEST(ScenarioFile, PhoneTrackIsReadWithTheFile)
     EXPECT_EQ(e.line, 2);
     EXPECT_EQ(e.message, "phone track: cannot read 'no_points.gpx': " + dir +
                              "no_points.gpx: no track points (trk/trkseg/trkpt) and no route points (rte/rtept)");
+}
+
+// ---- the verbs as --help and the console show them -------------------------------
+
+// The reference cannot drift from the parser: each example is read as its
+// verb; a verb word the reference leaves out is one the parser refuses.
+TEST(VerbHelp, EveryExampleIsReadAsItsVerb)
+{
+    for (const lbs_sim::VerbHelp &v : lbs_sim::verb_help()) {
+        Command c;
+        bool empty = true;
+        std::string message;
+        ASSERT_TRUE(lbs_sim::parse_line(v.example, &c, &empty, &message)) << v.example << ": " << message;
+        EXPECT_FALSE(empty);
+        const std::string example(v.example);
+        EXPECT_EQ(example.rfind(std::string(v.name) + (example.size() > v.name.size() ? " " : ""), 0), 0u)
+            << v.name << " / " << v.example;
+    }
+    EXPECT_EQ(lbs_sim::find_verb_help("kov").size(), 14u);
+    ASSERT_EQ(lbs_sim::find_verb_help("kov data").size(), 1u);
+    EXPECT_EQ(lbs_sim::verb_usage(*lbs_sim::find_verb_help("kov data")[0]), "kov data TEXT");
+    EXPECT_TRUE(lbs_sim::find_verb_help("ko").empty());
+    EXPECT_TRUE(lbs_sim::find_verb_help("fly").empty());
+}
+
+TEST(VerbHelp, CompletionOffersTheWordsThatFitWhereTheCursorIs)
+{
+    using V = std::vector<std::string>;
+    bool field = true;
+    EXPECT_EQ(lbs_sim::complete_words("", "a", &field), (V{"alarm", "advance"}));
+    EXPECT_FALSE(field);
+    EXPECT_EQ(lbs_sim::complete_words("", "h", &field), (V{"help"}));
+    EXPECT_EQ(lbs_sim::complete_words("help ", "ph", &field), (V{"phone"}));
+    EXPECT_EQ(lbs_sim::complete_words("help kov ", "re", &field), (V{"result", "regi_cfrm", "receive_completed"}));
+    EXPECT_EQ(lbs_sim::complete_words("kov  ", "con", &field), (V{"connected", "conn_cfrm", "conn_ind"}));
+    EXPECT_EQ(lbs_sim::complete_words("request ", "CHANGE_", &field),
+              (V{"CHANGE_INTERVAL", "CHANGE_LOCATION_SETTING", "CHANGE_BATCH_PERIOD"}));
+    // Fields of the named code's record, null only before any field.
+    EXPECT_EQ(lbs_sim::complete_words("request START_SESSION ", "", &field),
+              (V{"method", "interval", "batching_interval", "null"}));
+    EXPECT_EQ(lbs_sim::complete_words("request START_SESSION method=1 ", "", &field),
+              (V{"method", "interval", "batching_interval"}));
+    EXPECT_TRUE(field);
+    EXPECT_EQ(lbs_sim::complete_words("request HERE_MAP_IMAGE ", "center_l", &field),
+              (V{"center_latitude", "center_longitude"}));
+    EXPECT_EQ(lbs_sim::complete_words("request START_SESSION ", "n", &field), (V{"null"}));
+    EXPECT_FALSE(field);
+    // Codes without a record, or unknown, have no fields.
+    EXPECT_TRUE(lbs_sim::complete_words("request CHECK_LOCATION_SETTING ", "", &field).empty());
+    EXPECT_TRUE(lbs_sim::complete_words("request 77 ", "", &field).empty());
+    EXPECT_EQ(lbs_sim::complete_words("phone silent ", "o", &field), (V{"on", "off"}));
+    EXPECT_EQ(lbs_sim::complete_words("set k ", "", &field), (V{"bool", "int", "double"}));
+    EXPECT_EQ(lbs_sim::complete_words("filedir ", "", &field), (V{"missing", "blocked", "present", "put", "has"}));
+    EXPECT_TRUE(lbs_sim::complete_words("advance ", "", &field).empty());
+    EXPECT_EQ(lbs_sim::complete_words("kov result ", "re", &field),
+              (V{"registerNotifications", "registerServiceAgent", "receiveFile", "rejectServiceConnection"}));
+    EXPECT_EQ(lbs_sim::complete_words("bap result ", "bap_service_s", &field),
+              (V{"bap_service_set_data_received_cb", "bap_service_send_data"}));
 }
 
 } // namespace

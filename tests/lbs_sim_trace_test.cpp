@@ -3,6 +3,7 @@
 // and only the calls that change the link. Return and log lines are pinned
 // by the golden scenarios.
 #include "lbs_sim_event_decoder.h"
+#include "lbs_sim_runner.h"
 #include "lbs_sim_trace.h"
 
 #include <dlog.h>
@@ -26,7 +27,10 @@ struct Captured {
     std::FILE *file = open_memstream(&buf, &len);
     TraceWriter writer;
 
-    explicit Captured(bool with_logs = false) : writer(file, kPaths, with_logs) {}
+    explicit Captured(bool with_logs = false, bool with_functions = false)
+        : writer(file, kPaths, with_logs, with_functions)
+    {
+    }
     ~Captured()
     {
         std::fclose(file);
@@ -183,8 +187,10 @@ TEST(TraceLines, AlarmAndPowerTrafficAndPathsInLogs)
     c.writer.alarm(0, {ALARMMGR_CTL_ADD_FAILED, 0, 10, 0, ERR_ALARM_SYSTEM_FAIL});
     c.writer.alarm(150, {ALARMMGR_CTL_FIRE, 1, 0, 0, 0});
     c.writer.alarm(151, {ALARMMGR_CTL_REMOVE, 1, 0, 0, 0});
-    c.writer.log(151, DLOG_WARN, "LBS_CONSUMER_PLUGIN", "file(/build/extra/gpsPlus.dat) receive completed");
-    c.writer.log(151, DLOG_ERROR, "LBS_CONSUMER_REFCNT", "Failed to make directory.[/opt/usr/media/.extra]");
+    c.writer.log(151, DLOG_WARN, "LBS_CONSUMER_PLUGIN", "on_receive_completed",
+                 "file(/build/extra/gpsPlus.dat) receive completed");
+    c.writer.log(151, DLOG_ERROR, "LBS_CONSUMER_REFCNT", "on_send_file",
+                 "Failed to make directory.[/opt/usr/media/.extra]");
     EXPECT_EQ(c.text(), "0 call device_power_request_lock ms=1000\n"
                         "0 alarm add id=1 delay=150 interval=150\n"
                         "0 alarm add failed\n"
@@ -192,6 +198,29 @@ TEST(TraceLines, AlarmAndPowerTrafficAndPathsInLogs)
                         "151 alarm remove id=1\n"
                         "151 log W LBS_CONSUMER_PLUGIN file($EXTRA/gpsPlus.dat) receive completed\n"
                         "151 log E LBS_CONSUMER_REFCNT Failed to make directory.[$EXTRA]\n");
+}
+
+// --log-functions: the function goes between the tag and the message, and
+// implies the log lines themselves.
+TEST(TraceLines, LogFunctionsNameTheFunctionOfEachLine)
+{
+    Captured c(false, true);
+    c.writer.log(3, DLOG_INFO, "LBS_CONSUMER_REFCNT", "increase_pos_refcnt", "refcnt [0 -> 1]");
+    c.writer.log(4, DLOG_ERROR, "LBS_CONSUMER_PLUGIN", "", "no prefix > at all");
+    EXPECT_EQ(c.text(), "3 log I LBS_CONSUMER_REFCNT increase_pos_refcnt > refcnt [0 -> 1]\n"
+                        "4 log E LBS_CONSUMER_PLUGIN  > no prefix > at all\n");
+}
+
+// The runner takes the function out of the "file: function(line) > " prefix;
+// the message may hold " > " and parentheses of its own.
+TEST(TraceLines, LogPrefixSplitsFileFunctionAndMessage)
+{
+    const LogPrefix p = split_log_prefix("kov_intf.cpp: on_data_ind(42) > f(x) > y");
+    EXPECT_EQ(p.function, "on_data_ind");
+    EXPECT_EQ(p.message, "f(x) > y");
+    const LogPrefix bare = split_log_prefix("no prefix here");
+    EXPECT_EQ(bare.function, "");
+    EXPECT_EQ(bare.message, "no prefix here");
 }
 
 TEST(PathStyleTest, RewritesOnlyTheDirectoryItself)

@@ -8,6 +8,8 @@
  * Built two ways by scripts/check-packages.sh:
  *   linked   cc host.c $(pkg-config --cflags --libs lbs-consumer-plugin)
  *   dlopen   cc -DLBS_HOST_SONAME=\"<soname variable>\" host.c $(pkg-config --cflags ...) -ldl
+ * both with -DLBS_HOST_EXPECT_VERSION=\"<pkg-config --modversion>\": the
+ * installed header's version must be the package's.
  * Usage: host LIBDIR
  * LIBDIR is the directory the plugin must have been loaded from (the
  * packages' library directory in the scratch root); a plugin found anywhere
@@ -70,6 +72,14 @@ int main(int argc, char **argv)
         return 2;
     }
     const char *libdir = argv[1];
+    printf("     built against lbs_consumer_plugin.h %s\n", LBS_CONSUMER_PLUGIN_VERSION);
+#ifdef LBS_HOST_EXPECT_VERSION
+    check(strcmp(LBS_CONSUMER_PLUGIN_VERSION, LBS_HOST_EXPECT_VERSION) == 0 &&
+              LBS_CONSUMER_PLUGIN_VERSION_NUMBER == LBS_CONSUMER_PLUGIN_VERSION_MAJOR * 10000 +
+                                                        LBS_CONSUMER_PLUGIN_VERSION_MINOR * 100 +
+                                                        LBS_CONSUMER_PLUGIN_VERSION_PATCH,
+          "the header's version is the package's");
+#endif
 
 #ifdef LBS_HOST_SONAME
     /* The way the location server does it: by soname, through the loader's
