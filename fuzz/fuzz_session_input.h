@@ -150,7 +150,7 @@ inline constexpr std::array<uint64_t, 16> kByteSizes = {
 // included. Built lazily: some are long.
 inline const std::string &file_name(size_t index)
 {
-    static const std::array<std::string, 37> names = {
+    static const std::array<std::string, 43> names = {
         "gpsPlus.dat",
         "map.jpg",
         "/phone/files/gpsPlus.dat",
@@ -188,6 +188,12 @@ inline const std::string &file_name(size_t index)
         "/phone/files/gpsPlus.dat/",
         "gpsPlus.dat%00.jpg",
         std::string(66000, 'c'), // a text that makes a request longer than a message may be
+        "../../x",
+        "a/b",
+        std::string(4096, 'n'), // one byte more than a path may hold with its NUL
+        "gps\x01Plus\x7f.dat",
+        "map.jpg\r\nLBS_CONSUMER_PLUGIN: forged line",
+        "\x1b[2Jmap.jpg",
     };
     return names[index % names.size()];
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seeds of fuzz_plugin_session: each golden scenario
 (tests/scenarios/*.scn) turned into the target's action format
-(fuzz/fuzz_session_input.h), one seed per scenario. Commands that have no
+(fuzz/fuzz_session_input.h), one seed per scenario, and two seeds that offer
+hostile file names to each link. Commands that have no
 action (phone ...) are left out; after every command the main loop is run
 dry, as lbs-sim does. Run from the repository root:
 
@@ -258,10 +259,74 @@ def convert(path):
     return out, skipped
 
 
+# Hostile names offered to both links, each after an announcement that makes
+# the link ready for a file: climbing out of the file directory, a directory
+# in the name, no name, a name as long as a path may be, control bytes and a
+# line break that would start another log line if it were written as it is.
+HOSTILE_NAMES = ['../../x', '../../x/gpsPlus.dat', 'a/b', 'a/map.jpg', '', '/', 'n' * 4096,
+                 'n' * 4085 + '/gpsPlus.dat', 'gps\x01Plus\x7f.dat', 'gpsPlus.dat\n',
+                 'map.jpg\r\nI/LBS_CONSUMER_PLUGIN: forged line', '\x1b[2Jmap.jpg', '$EXTRA/../../gpsPlus.dat']
+
+
+def hostile_seeds():
+    kov = [command('set memory/wms/wmanager_connected bool 1'),
+           command('set memory/private/weconn/ios_connected int 0'), command('kov connected 1'), op('init'),
+           command('kov regi_cfrm 0 7'),
+           command('request START_SESSION method=1 interval=1'), command('kov peer_found 0'),
+           command('kov conn_cfrm 0 1')]
+    bap = [command('set memory/wms/wmanager_connected bool 1'),
+           command('set memory/private/weconn/ios_connected int 1'), op('init')]
+    for n, name in enumerate(HOSTILE_NAMES):
+        kov += [command('request REQUEST_EXTRA_DATA data_type=3'),
+                command('kov data {"msgId":"lbs-gps-plus-rsp","result":1,"method":1}'),
+                op('kov_send_file') + v32(10 + n) + text(name) + bytes([REGISTERED_AGENT]),
+                op('kov_receive_completed') + v32(10 + n) + text(name) + v32(0),
+                command('request HERE_MAP_IMAGE app_id=A app_code=B width=1 height=1 center_latitude=0 '
+                        'center_longitude=0 zoom_level=1 timeout=1'),
+                command('kov data {"msgId":"lbs-here-map-rsp","result":1}'),
+                op('kov_send_file') + v32(40 + n) + text(name) + bytes([REGISTERED_AGENT]),
+                op('kov_receive_completed') + v32(40 + n) + text(name) + v32(0)]
+        bap += [command('request REQUEST_EXTRA_DATA data_type=3'),
+                command('bap data {"msgId":"lbs-gps-plus-rsp","result":1,"method":1}'),
+                op('bap_file_incoming') + v32(5 + n) + text(name) + v32(7 + n),
+                command('bap transfer_done 1'),
+                op('bap_file_completed') + v32(1) + text(name) + v32(7 + n),
+                command('advance 20')]
+    # Positions whose coordinates are not finite numbers, and integers
+    # written as doubles that do not fit 64 bits, on both links.
+    replies = ['{"msgId":"lbs-tracking-location-rsp","result":1,"method":1,"timestamp":1e999,"latitude":1e999,'
+               '"longitude":127.5,"altitude":1,"h_accuracy":5}',
+               '{"msgId":"lbs-tracking-location-rsp","result":1,"method":2,"timestamp":18446744073709551616,'
+               '"latitude":37.5,"longitude":-1e999,"altitude":1}',
+               '{"msgId":"lbs-tracking-location-rsp","result":1,"method":1,"latitude":37.5,"longitude":127.5,'
+               '"altitude":1e400,"h_accuracy":5}',
+               '{"msgId":"lbs-tracking-location-rsp","result":1.8446744073709552e19,"reason":-1e999,"method":3,'
+               '"locationInfo":[{"timestamp":1,"method":1,"latitude":1e999,"longitude":1,"altitude":1}]}',
+               '{"msgId":"lbs-tracking-location-rsp","result":1,"method":3,'
+               '"locationInfo":[{"timestamp":1,"method":1,"latitude":1,"longitude":1,"altitude":1},'
+               '{"timestamp":2,"method":1e999,"latitude":2,"longitude":2e999,"altitude":2}]}',
+               '{"msgId":"lbs-pdc-info-rsp","result":1,"SF1":1e999,"SF2":9.3e18,"SF3":-9.3e18}',
+               '{"msgId":"lbs-exercise-info-rsp","result":1,"exerciseInfo":[{"timestamp":1e999,"stepCount":1e300,'
+               '"durationTime":1e999,"movingTime":-1e999,"stepCadence":1e999}]}']
+    numbers = kov[:6] + [command('request START_SESSION method=2 interval=1')]
+    numbers += [command('kov data ' + r) for r in replies]
+    numbers += [command('set memory/private/weconn/ios_connected int 1'),
+                command('set memory/wms/wmanager_connected bool 0'),
+                command('set memory/wms/wmanager_connected bool 1'),
+                command('request START_SESSION method=1 interval=1'),
+                command('request START_SESSION method=2 interval=1')]
+    numbers += [command('bap data ' + r) for r in replies]
+    join = lambda actions: b''.join(a + op('drain') for a in actions)
+    return {'hostile_names_kov': join(kov), 'hostile_names_bap': join(bap), 'numbers_out_of_range': join(numbers)}
+
+
 def main():
     scenarios = sys.argv[1] if len(sys.argv) > 1 else 'tests/scenarios'
     out_dir = sys.argv[2] if len(sys.argv) > 2 else 'fuzz/seeds/fuzz_plugin_session'
     os.makedirs(out_dir, exist_ok=True)
+    for name, data in hostile_seeds().items():
+        with open(os.path.join(out_dir, name + '.bin'), 'wb') as f:
+            f.write(data)
     for name in sorted(os.listdir(scenarios)):
         if not name.endswith('.scn'):
             continue

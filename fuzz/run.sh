@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each one
 # for SECONDS (default 30), the whole-plugin session target for
-# SESSION_SECONDS (default 60), starting from the seeds in
-# fuzz/seeds/<target>/ and with fuzz/<target>.dict where there is one.
+# SESSION_SECONDS (default 60), starting from the corpus kept in
+# fuzz/corpus/<target>/ and the seeds in fuzz/seeds/<target>/, with
+# fuzz/<target>.dict where there is one. What a run finds goes to
+# build-fuzz/corpus/<target>/; fuzz/merge-corpus.sh merges it into the kept
+# corpus, minimised.
 # Exits non-zero when any target reports a crash, a leak, undefined
 # behaviour, a broken invariant or a slow input; the input that did it is
 # left in build-fuzz/artifacts/.
@@ -20,7 +23,7 @@ if [ "$session_seconds" -gt 0 ]; then
 fi
 
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLBS_BUILD_FUZZERS=ON -DLBS_BUILD_TESTS=OFF -DLBS_WERROR=ON
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLBS_BUILD_FUZZERS=ON -DLBS_BUILD_TESTS=OFF -DLBS_WERROR=${LBS_WERROR:-ON}
 cmake --build "$build" --target lbs_fuzzers
 
 # Keep what CI sets; leaks and undefined behaviour always end a run.
@@ -33,7 +36,7 @@ mkdir -p "$build/artifacts"
 failed=()
 for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
-  mkdir -p "$corpus"
+  mkdir -p "$corpus" "$root/fuzz/corpus/$target"
   log=$build/$target.log
   time=$seconds
   options=()
@@ -48,13 +51,18 @@ for target in "${targets[@]}"; do
   echo "==== $target: ${time} s"
   set +e
   "$build/bin/$target" -max_total_time="$time" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    "${options[@]}" -artifact_prefix="$build/artifacts/$target-" "$corpus" "$root/fuzz/seeds/$target" >"$log" 2>&1
+    "${options[@]}" -artifact_prefix="$build/artifacts/$target-" "$corpus" "$root/fuzz/corpus/$target" "$root/fuzz/seeds/$target" \
+    >"$log" 2>&1
   rc=$?
   set -e
   grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
+  grep -E '^#[0-9]+\s' "$log" | tail -n 1 || true
   if [ "$rc" -ne 0 ] || grep -qE 'runtime error:|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|invariant broken' "$log"; then
     echo "==== $target: FAILED (exit $rc); log follows"
     tail -n 60 "$log"
+    # What was found, once more at the end, where a shortened log keeps it.
+    echo "==== $target: finding:"
+    grep -E -m 5 'invariant broken|-CRITICAL \*\*|-WARNING \*\*|runtime error:|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|Test unit written' "$log" || true
     failed+=("$target")
   else
     echo "==== $target: OK"

@@ -157,6 +157,10 @@ run_one() {
   local p
   for p in "${problems[@]}"; do detail+="; $p"; done
   printf '%s %-10s %-48s %5ss  %s\n' "$result" "$kind" "$name" "$secs" "$detail" | tee "$out.result"
+  # A failing unit test shows what failed, so that a CI log alone tells.
+  if [ "$result" = FAIL ] && [ "$kind" = unit ] && [ -f "$out.out" ]; then
+    grep -E -A8 '^\[  FAILED  \]|Failure$' "$out.out" | head -n 40 | sed 's/^/    /' || true
+  fi
 }
 
 if [ "${1:-}" = "--one" ]; then
@@ -227,10 +231,11 @@ echo "valgrind-scenarios: $(( $(wc -l <"$out/runs") + $(wc -l <"$out/serial-runs
 xargs -P "$jobs" -L 1 "$self" --one <"$out/runs" || true
 xargs -P 1 -L 1 "$self" --one <"$out/serial-runs" || true
 # The unit tests share the build tree's file directory with the scenarios
-# that transfer files, so they run once the scenarios are done.
+# that transfer files and with each other (ctest keeps them apart with a
+# resource lock), so they run once the scenarios are done, one at a time.
 if [ -s "$out/unit-runs" ]; then
-  echo "valgrind-scenarios: $(wc -l <"$out/unit-runs") unit test programs (label kov)"
-  xargs -P "$jobs" -L 1 "$self" --one <"$out/unit-runs" || true
+  echo "valgrind-scenarios: $(wc -l <"$out/unit-runs") unit test programs (label kov), one at a time"
+  xargs -P 1 -L 1 "$self" --one <"$out/unit-runs" || true
 fi
 elapsed=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.0f", b - a }')
 
