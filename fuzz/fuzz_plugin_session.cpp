@@ -1516,6 +1516,16 @@ void after_action(bool fresh_start, const std::array<alarm_id_t, REQ_TIMER_TYPE_
         if (count_events(CONSUMER_EVENT_HERE_MAP_DOWNLOAD) != 0)
             for (int t : {REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION, REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE})
                 S.alarms.allow(c->req_timer[t], owed::AllowedAlarm::OutlivesEarlyAnswer);
+        // A wait-connection timer left behind on purpose that the confirmed
+        // connection handed over passes its reason to the wait-response timer.
+        for (auto [wait_connection, wait_response] :
+             {std::pair{REQ_TIMER_TYPE_GPSPLUS_WAIT_CONNECTION, REQ_TIMER_TYPE_GPSPLUS_WAIT_RESPONSE},
+              std::pair{REQ_TIMER_TYPE_HERE_MAP_WAIT_CONNECTION, REQ_TIMER_TYPE_HERE_MAP_WAIT_RESPONSE}}) {
+            const auto handed = S.alarms.removed_allowed_in_action.find(held[wait_connection]);
+            if (held[wait_connection] != 0 && handed != S.alarms.removed_allowed_in_action.end() &&
+                std::ranges::count(S.alarms.added_in_action, c->req_timer[wait_response]) != 0)
+                S.alarms.allow(c->req_timer[wait_response], handed->second);
+        }
     }
     if (!S.initialized)
         return;
@@ -1559,6 +1569,7 @@ void act(uint8_t op, Input &in)
     S.events.clear();
     S.alarms.refused_in_action = false;
     S.alarms.added_in_action.clear();
+    S.alarms.removed_allowed_in_action.clear();
     S.loop_turned = false;
     S.check_went_out = false;
     const int status_before = lbs_consumer_plugin_pre_get_status();

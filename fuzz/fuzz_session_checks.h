@@ -32,7 +32,9 @@ enum class AllowedAlarm {
     // On the first link, an assistance or map answer that comes before the
     // phone's announcement (an offer refused, a completion for a transfer
     // the link never accepted) leaves that request's wait timers running:
-    // they fire once and answer it again.
+    // they fire once and answer it again. A confirmed connection hands such
+    // a wait-connection timer over to the wait-response timer, which then
+    // does the same.
     OutlivesEarlyAnswer,
     // The phone's refusal of an assistance request on the second link
     // answers the host while the 10-second wait runs on: it fires once and
@@ -51,6 +53,7 @@ struct Alarms {
     std::map<alarm_id_t, AllowedAlarm> allowed;     // armed, left behind on purpose
     bool refused_in_action = false;                 // a one-shot add was refused during this action
     std::vector<alarm_id_t> added_in_action;        // armed during this action
+    std::map<alarm_id_t, AllowedAlarm> removed_allowed_in_action; // left on purpose, removed during this action
 
     void clear() { *this = Alarms{}; }
 
@@ -73,6 +76,8 @@ struct Alarms {
             break;
         case ALARMMGR_CTL_REMOVE:
             if (t.result == 0) {
+                if (auto it = allowed.find(t.id); it != allowed.end())
+                    removed_allowed_in_action.insert(*it);
                 armed.erase(t.id);
                 allowed.erase(t.id);
             }
