@@ -145,6 +145,8 @@ struct Session {
     const char *reported_path = nullptr; // the completion path being delivered, if any
     std::vector<guint> plugin_sources; // idle sources the plugin added
     std::set<guint> bap_sources;       // those the second link added: its setting-change answers
+    std::set<guint> forgotten_flushes; // pending flushes a fresh start of the first link forgot
+    bool in_forgotten_flush = false;   // such a flush is running
     std::vector<lbs_consumer_event_s> events; // delivered during the action in progress
 
     books::HostBooks books;            // the host's books (fuzz_session_books.h)
@@ -185,12 +187,15 @@ void note_plugin_source(guint id)
 struct OnceCall {
     GSourceFunc function;
     gpointer data;
+    guint id = 0;
 };
 
 gboolean run_once(gpointer call)
 {
     const OnceCall *c = static_cast<const OnceCall *>(call);
+    S.in_forgotten_flush = S.forgotten_flushes.erase(c->id) != 0;
     const gboolean again = c->function(c->data);
+    S.in_forgotten_flush = false;
     FUZZ_CHECK(again == FALSE);
     return again;
 }
@@ -221,7 +226,9 @@ guint __real_g_timeout_add_seconds(guint interval, GSourceFunc function, gpointe
 
 guint __wrap_g_idle_add(GSourceFunc function, gpointer data)
 {
-    const guint id = __real_g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, run_once, new OnceCall{function, data}, free_once);
+    auto *call = new OnceCall{function, data};
+    const guint id = __real_g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, run_once, call, free_once);
+    call->id = id;
     note_plugin_source(id);
     return id;
 }
@@ -601,10 +608,11 @@ void drop_answers()
 void on_kov_call(const kov_ctl_call *call, void *)
 {
     // An alarm left behind on purpose may fire after deinit and end a use;
-    // a forgotten peer-search retry finding no agent id starts the link
-    // afresh and registers it again, and the link then answers the
-    // framework as it would while initialised.
-    FUZZ_CHECK(S.initialized || S.in_allowed_alarm || S.revived);
+    // a forgotten pending flush may end the connection; a forgotten
+    // peer-search retry finding no agent id starts the link afresh and
+    // registers it again, and the link then answers the framework as it
+    // would while initialised.
+    FUZZ_CHECK(S.initialized || S.in_allowed_alarm || S.in_forgotten_flush || S.revived);
     const std::string_view name = call->name;
     // Revived: registered while the first link is not the one running, the
     // host stopped or on the second link.
@@ -698,9 +706,10 @@ void on_alarm(const alarmmgr_ctl_traffic *t, void *)
 
 void on_power(const device_power_ctl_call *call, void *)
 {
-    // A retry a fresh start forgot takes the lock when it fires, after the
-    // host's deinit too, and so does a link such a retry registered again.
-    FUZZ_CHECK(S.initialized || S.in_allowed_alarm || S.revived);
+    // A retry or a pending flush a fresh start forgot takes the lock when it
+    // runs, after the host's deinit too, and so does a link such a retry
+    // registered again.
+    FUZZ_CHECK(S.initialized || S.in_allowed_alarm || S.in_forgotten_flush || S.revived);
     owed::check_power_lock(*call);
 }
 
@@ -875,12 +884,15 @@ void check_stopped()
     forget_finished_sources();
     // Left behind on purpose, each until it fires once: alarms a fresh start
     // of the first link forgot or a stray completion outlived
-    // (owed::AllowedAlarm), and the second link's setting-change answers
-    // waiting in the main loop.
+    // (owed::AllowedAlarm), the second link's setting-change answers
+    // waiting in the main loop, and a pending flush a fresh start of the
+    // first link forgot.
     FUZZ_CHECK(S.alarms.armed.size() == alarmmgr_ctl_count());
     if (!(g_tolerated & kTolerateDeinitAlarms))
         FUZZ_CHECK(S.alarms.unexplained() == 0);
-    const auto answer_waiting = [](guint id) { return S.bap_sources.contains(id); };
+    const auto answer_waiting = [](guint id) {
+        return S.bap_sources.contains(id) || S.forgotten_flushes.contains(id);
+    };
     if (!(g_tolerated & kTolerateDeinitSources))
         FUZZ_CHECK(std::all_of(S.plugin_sources.begin(), S.plugin_sources.end(), answer_waiting));
     // A triage run that goes on past these drops what was left, so that it
@@ -1488,7 +1500,7 @@ books::Link link_of(int status)
 // the alarm manager refused, the link it now talks to; and the alarms a
 // fresh start of the first link forgot.
 void after_action(bool fresh_start, const std::array<alarm_id_t, REQ_TIMER_TYPE_MAX> &held,
-                  const std::array<alarm_id_t, 2> &retries)
+                  const std::array<alarm_id_t, 2> &retries, guint held_flush)
 {
     const int status = lbs_consumer_plugin_pre_get_status();
     // The request timers and retries the record held before the start, or
@@ -1508,6 +1520,10 @@ void after_action(bool fresh_start, const std::array<alarm_id_t, REQ_TIMER_TYPE_
             if (!still_held && !bap_held)
                 S.alarms.allow(id, owed::AllowedAlarm::ForgottenByFreshStart);
         }
+        // The start clears the scheduled flush's id without removing it: it
+        // runs once, on whatever the record holds then.
+        if (held_flush != 0 && held_flush != c->pending_idle_id && source_alive(held_flush))
+            S.forgotten_flushes.insert(held_flush);
     }
     if (const lbs_plugin_consumer_s *c = g_lbs_consumer; c != nullptr && status == CONSUMER_STATUS_KOV) {
         if (count_events(CONSUMER_EVENT_EXTRA_DATA) != 0)
@@ -1575,9 +1591,11 @@ void act(uint8_t op, Input &in)
     const int status_before = lbs_consumer_plugin_pre_get_status();
     std::array<alarm_id_t, REQ_TIMER_TYPE_MAX> held{};
     std::array<alarm_id_t, 2> retries{};
+    guint held_flush = 0;
     if (const lbs_plugin_consumer_s *c = g_lbs_consumer; c != nullptr) {
         std::copy(std::begin(c->req_timer), std::end(c->req_timer), held.begin());
         retries = {c->connect_alarm_id, c->find_peer_alarm_id};
+        held_flush = c->pending_idle_id;
     }
     const size_t restarts = registrations();
     const size_t stops = link_stops();
@@ -1602,7 +1620,7 @@ void act(uint8_t op, Input &in)
                 S.alarms.allow(id, owed::AllowedAlarm::RetryWithoutUse);
     }
     S.in_allowed_alarm = false;
-    after_action(fresh_start, held, retries);
+    after_action(fresh_start, held, retries, held_flush);
 }
 
 void act_on(uint8_t op, Input &in)

@@ -12,7 +12,8 @@
 //  - the power lock is only ever taken for its 1,000 ms.
 // fuzz_plugin_session.cpp includes this file and hands it what it needs; it
 // also checks where the plugin adds them that every idle source of the
-// plugin's runs once (the pending flush, and the second link's
+// plugin's runs once (the pending flush, which outlives the link's stop when
+// a fresh start of the record forgot it, and the second link's
 // setting-change answer, which may outlive the link's stop and then reaches
 // whichever callback is set).
 #ifndef LBS_FUZZ_SESSION_CHECKS_H
