@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Merges what fuzzing runs found (build-fuzz/corpus/<target>/, which
 # fuzz/run.sh fills) into the corpus kept in the repository
-# (fuzz/corpus/<target>/), minimised: the result holds the fewest inputs that
-# reach every coverage feature the old corpus, the new finds and the seeds
-# reach together, less what the seeds (fuzz/seeds/<target>/) reach on their
-# own. Needs the fuzzers built by fuzz/run.sh. Prints the size of each.
+# (fuzz/corpus/<target>/). Every input kept already stays: inputs that once
+# broke a check are among them, and they matter for the order of what they
+# do, not only for what they reach. Of the new finds, only the fewest that
+# reach a branch neither the kept corpus nor the seeds (fuzz/seeds/<target>/)
+# reach are added. Needs the fuzzers built by fuzz/run.sh. Prints the size
+# of each.
 #
 #   fuzz/merge-corpus.sh [TARGET...]     (default: every target)
 set -euo pipefail
@@ -31,13 +33,15 @@ for target in "${targets[@]}"; do
   mkdir -p "$kept" "$found"
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
-  # The seeds go in first, so that only what they do not reach is added.
+  # The seeds and the kept corpus go in first, so that only what they do
+  # not reach is added.
   mkdir "$work/merged"
   cp "$seeds"/* "$work/merged/"
+  cp -r "$kept"/. "$work/merged/"
   options=()
   [ "$target" = fuzz_plugin_session ] && options+=(-max_len=16384)
-  # Edges only (no hit counts): the fewest inputs that reach every branch.
-  "$fuzzer" -merge=1 -use_counters=0 -timeout=10 -rss_limit_mb=2048 "${options[@]}" "$work/merged" "$kept" "$found" \
+  # Edges only (no hit counts): of the finds, the fewest that reach a new branch.
+  "$fuzzer" -merge=1 -use_counters=0 -timeout=10 -rss_limit_mb=2048 "${options[@]}" "$work/merged" "$found" \
     >"$work/merge.log" 2>&1 || { tail -n 30 "$work/merge.log"; exit 1; }
   for seed in "$seeds"/*; do
     rm -f "$work/merged/$(basename "$seed")"
